@@ -1,0 +1,44 @@
+#pragma once
+// The note player control and the sound sink behind it.
+#include <cstdint>
+#include <memory>
+
+#include "framework/core/object.h"
+
+namespace fw {
+
+// Where notes go: the synthesiser, or a recorder in tests.
+class NoteSink {
+ public:
+  virtual ~NoteSink() = default;
+  virtual void NoteOn(int note, int velocity) = 0;
+  virtual void NoteOff(int note) = 0;
+  virtual void ProgramChange(int program) = 0;
+};
+
+class NotePlayer : public Object {
+ public:
+  const char* ClassName() const override { return "NotePlayer"; }
+  void SetProperty(std::string_view name, const PropertyValue& value) override;
+
+  // Velocity 0 releases; releasing a silent note does nothing.
+  void PlayNote(int note, int velocity);
+  int Instrument() const { return instrument_; }
+  // Instrument n is General MIDI program n - 1.
+  void Instrument(int instrument);
+
+ private:
+  int instrument_ = 1;
+};
+
+namespace sound {
+void InstallSink(std::shared_ptr<NoteSink> sink);
+std::shared_ptr<NoteSink> CurrentSink();
+bool IsSounding(int note);
+int SoundingCount();
+// Releases the notes that a run started and left sounding.
+void ReleaseNotesOf(std::uint64_t runId);
+void ReleaseAll();
+}  // namespace sound
+
+}  // namespace fw

@@ -1,0 +1,59 @@
+#include "framework/core/thread.h"
+
+#include "framework/core/application.h"
+#include "framework/core/clock.h"
+#include "framework/core/trace.h"
+#include "framework/core/note_player.h"
+#include "framework/core/scheduler.h"
+#include "framework/core/window.h"
+
+namespace fw {
+
+Thread::~Thread() {
+  if (run_) scheduler::MarkKilled(*run_);
+}
+
+void Thread::SetProperty(std::string_view name, const PropertyValue& value) {
+  Property p{name, value};
+  if (name == "Priority") {
+    priority_ = AsInt(p);
+  } else if (name == "StackSize") {
+    stackSize_ = AsInt(p);
+  } else {
+    Object::SetProperty(name, value);
+  }
+}
+
+bool Thread::IsRunning() const {
+  return run_ && !run_->finished.load() && !run_->killed.load();
+}
+
+void Thread::Run() {
+  if (IsRunning()) throw ThreadAlreadyRunningException();
+  run_ = std::make_shared<scheduler::RunState>();
+  scheduler::Start(run_, [this, run = run_] {
+    try {
+      if (run->killed.load()) return;
+      RaiseEvent(*this, "Run");
+    } catch (const ThreadKilled&) {
+      // ended where it stood
+    } catch (...) {
+      ReportThreadException(std::current_exception());
+    }
+    sound::ReleaseNotesOf(run->id);
+  });
+}
+
+void Thread::Kill() {
+  if (!IsRunning()) return;
+  scheduler::MarkKilled(*run_);
+  sound::ReleaseNotesOf(run_->id);
+  if (scheduler::CurrentRun() == run_.get()) throw ThreadKilled{};
+}
+
+void RuntimeBackgroundTask() {
+  if (trace::Active()) trace::Emit({trace::Kind::Yield, 0, 0, clock::Now()});
+  scheduler::Yield();
+}
+
+}  // namespace fw

@@ -1,0 +1,70 @@
+#include "framework/sound/fluid_sink.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace fw::sound {
+namespace {
+constexpr int kChannel = 0;
+constexpr const char* kDrivers[] = {"pulseaudio", "alsa", "jack", "sdl2"};
+
+void Silent(int, const char*, void*) {}
+}  // namespace
+
+FluidSynthSink::FluidSynthSink(const std::string& soundFont) {
+  // The synthesiser's own chatter would only repeat the one line we print.
+  for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
+    fluid_set_log_function(level, Silent, nullptr);
+  }
+  settings_ = new_fluid_settings();
+  fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
+  fluid_settings_setint(settings_, "synth.cpu-cores", 1);
+  fluid_settings_setint(settings_, "audio.period-size", 128);
+  fluid_settings_setint(settings_, "audio.periods", 2);
+  fluid_settings_setstr(settings_, "audio.pulseaudio.media-role", "music");
+  synth_ = new_fluid_synth(settings_);
+  loader_ = std::thread([this, soundFont] {
+    soundFontId_ = fluid_synth_sfload(synth_, soundFont.c_str(), 1);
+    if (soundFontId_ == FLUID_FAILED) {
+      std::fprintf(stderr, "velumbra17: the SoundFont %s could not be loaded; no sound\n",
+                   soundFont.c_str());
+    }
+  });
+  StartAudio();
+}
+
+void FluidSynthSink::StartAudio() {
+  setenv("JACK_NO_START_SERVER", "1", 0);
+  for (const char* name : kDrivers) {
+    fluid_settings_setstr(settings_, "audio.driver", name);
+    driver_ = new_fluid_audio_driver(settings_, synth_);
+    if (driver_ != nullptr) return;
+  }
+  std::fprintf(stderr,
+               "velumbra17: no usable audio device (tried PulseAudio, ALSA, JACK, SDL2); "
+               "playing silently\n");
+}
+
+bool FluidSynthSink::WaitUntilLoaded() {
+  if (loader_.joinable()) loader_.join();
+  return soundFontId_ != FLUID_FAILED;
+}
+
+FluidSynthSink::~FluidSynthSink() {
+  if (loader_.joinable()) loader_.join();
+  if (driver_ != nullptr) delete_fluid_audio_driver(driver_);
+  delete_fluid_synth(synth_);
+  delete_fluid_settings(settings_);
+}
+
+void FluidSynthSink::NoteOn(int note, int velocity) {
+  fluid_synth_noteon(synth_, kChannel, note, velocity);
+}
+
+void FluidSynthSink::NoteOff(int note) { fluid_synth_noteoff(synth_, kChannel, note); }
+
+void FluidSynthSink::ProgramChange(int program) {
+  fluid_synth_program_change(synth_, kChannel, program);
+}
+
+}  // namespace fw::sound
