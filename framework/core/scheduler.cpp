@@ -168,6 +168,8 @@ void Yield() {
   ThrowIfKilled(run);
 }
 
+void LetOthersRun() { baton.PassIfWanted(); }
+
 void WithoutBaton(const std::function<void()>& fn) {
   RunState* run = currentRun;
   tracker.OnOtherCall(waitBook);

@@ -40,6 +40,10 @@ void MarkKilled(RunState& run);
 // RuntimeBackgroundTask's work.
 void Yield();
 
+// Hands the baton to a thread that waits for it, if any, until it yields;
+// unlike Yield it moves no virtual time (tests step a mode thread with it).
+void LetOthersRun();
+
 // Runs fn with the baton released (modal boxes), then takes it back.
 void WithoutBaton(const std::function<void()>& fn);
 

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "framework/core/scheduler.h"
+
 namespace fw::trace {
 namespace {
 Hook hook;
@@ -17,7 +19,10 @@ void SetHook(Hook newHook) {
 bool Active() { return active.load(std::memory_order_relaxed); }
 
 void Emit(const Event& event) {
-  if (Active()) hook(event);
+  if (!Active()) return;
+  Event stamped = event;
+  stamped.run = scheduler::CurrentRunId();
+  hook(stamped);
 }
 
 }  // namespace fw::trace

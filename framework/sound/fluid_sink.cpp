@@ -1,6 +1,9 @@
 #include "framework/sound/fluid_sink.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <vector>
 #include <cstdlib>
 
 namespace fw::sound {
@@ -11,7 +14,7 @@ constexpr const char* kDrivers[] = {"pulseaudio", "alsa", "jack", "sdl2"};
 void Silent(int, const char*, void*) {}
 }  // namespace
 
-FluidSynthSink::FluidSynthSink(const std::string& soundFont) {
+FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
   // The synthesiser's own chatter would only repeat the one line we print.
   for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
     fluid_set_log_function(level, Silent, nullptr);
@@ -30,7 +33,7 @@ FluidSynthSink::FluidSynthSink(const std::string& soundFont) {
                    soundFont.c_str());
     }
   });
-  StartAudio();
+  if (output == Output::AudioDevice) StartAudio();
 }
 
 void FluidSynthSink::StartAudio() {
@@ -48,6 +51,16 @@ void FluidSynthSink::StartAudio() {
 bool FluidSynthSink::WaitUntilLoaded() {
   if (loader_.joinable()) loader_.join();
   return soundFontId_ != FLUID_FAILED;
+}
+
+float FluidSynthSink::RenderPeak(int frames) {
+  std::vector<float> left(static_cast<std::size_t>(frames)), right(left.size());
+  fluid_synth_write_float(synth_, frames, left.data(), 0, 1, right.data(), 0, 1);
+  float peak = 0;
+  for (std::size_t i = 0; i < left.size(); ++i) {
+    peak = std::max({peak, std::abs(left[i]), std::abs(right[i])});
+  }
+  return peak;
 }
 
 FluidSynthSink::~FluidSynthSink() {

@@ -13,8 +13,9 @@ namespace fw::sound {
 
 class FluidSynthSink : public NoteSink {
  public:
+  enum class Output { AudioDevice, None };
   // Loads the SoundFont on a thread of its own so that the window is not kept waiting.
-  explicit FluidSynthSink(const std::string& soundFont);
+  explicit FluidSynthSink(const std::string& soundFont, Output output = Output::AudioDevice);
   ~FluidSynthSink() override;
   FluidSynthSink(const FluidSynthSink&) = delete;
   FluidSynthSink& operator=(const FluidSynthSink&) = delete;
@@ -26,6 +27,8 @@ class FluidSynthSink : public NoteSink {
   bool HasAudio() const { return driver_ != nullptr; }
   // Waits until the SoundFont has loaded; false when it failed to load.
   bool WaitUntilLoaded();
+  // Renders frames of output without an audio device; returns the peak level.
+  float RenderPeak(int frames);
 
  private:
   void StartAudio();

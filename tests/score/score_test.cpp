@@ -22,7 +22,7 @@ class ScoreTest : public testing_support::PlayerTest {
     auto bar = Window1::BarOperationNamed(operation);
     EXPECT_NE(bar, nullptr) << operation;
     if (bar != nullptr) AsEvent([&] { ((*window).*bar)(); });
-    return trace->Tokens();
+    return trace->Tokens(testing_support::CallTrace::Threads::Gui);
   }
 
   static void ExpectSame(const std::vector<Token>& expected, const std::vector<Token>& actual,
@@ -171,7 +171,7 @@ TEST_F(ScoreTest, AMissingNotePlayerRaisesAtTheFirstNoteCall) {
   trace->Clear();
   EXPECT_THROW(AsEvent([&] { bare->barOne(); }), fw::NilObjectException);
   EXPECT_THROW(AsEvent([&] { bare->barThirtyEight(); }), fw::NilObjectException);
-  EXPECT_TRUE(trace->Tokens().empty());
+  EXPECT_TRUE(trace->Events().empty());
 }
 
 }  // namespace

@@ -43,9 +43,13 @@ void CallTrace::Clear() {
   events_.clear();
 }
 
-std::vector<Token> CallTrace::Tokens() const {
+std::vector<Token> CallTrace::Tokens(Threads threads) const {
   using fw::trace::Kind;
-  const auto events = Events();
+  // Calls of other threads interleave at yields; each thread's calls read alone.
+  std::vector<fw::trace::Event> events;
+  for (const auto& e : Events()) {
+    if (threads == Threads::All || (threads == Threads::Modes) == (e.run != 0)) events.push_back(e);
+  }
   std::vector<Token> tokens;
   for (std::size_t i = 0; i < events.size(); ++i) {
     const auto& e = events[i];

@@ -37,7 +37,8 @@ class CallTrace {
   void Clear();
   // Fails the test (and returns what it could read) when the events do not
   // have the shape of timed waits.
-  std::vector<Token> Tokens() const;
+  enum class Threads { All, Modes, Gui };
+  std::vector<Token> Tokens(Threads threads = Threads::Modes) const;
 
  private:
   mutable std::mutex mutex_;

@@ -39,6 +39,14 @@ void PlayerTest::Select(std::string_view radioButton) {
   AsEvent([&] { Control<fw::RadioButton>(radioButton).Click(); });
 }
 
+void PlayerTest::PressAtVirtualTime(std::string_view button, double us) {
+  // Holding the baton and yielding lets a mode thread make exactly one yield
+  // at a time, so it cannot run past the moment.
+  fw::scheduler::EventScope holdBaton;
+  while (fw::clock::Now() < us && fw::scheduler::AnyRunning()) fw::scheduler::LetOthersRun();
+  Control<fw::PushButton>(button).Press();
+}
+
 bool PlayerTest::WaitUntilNoThreadRuns(std::chrono::seconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (fw::scheduler::AnyRunning()) {

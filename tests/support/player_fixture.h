@@ -26,6 +26,8 @@ class PlayerTest : public ::testing::Test {
   // A click as the platform delivers it: on this (GUI) thread, under the baton.
   void Click(std::string_view button);
   void Select(std::string_view radioButton);
+  // Presses the button as soon as the virtual clock reaches `us`.
+  void PressAtVirtualTime(std::string_view button, double us);
   // Runs fn under the baton, as an event handler would.
   void AsEvent(const std::function<void()>& fn);
   // Waits (real time) until no mode thread runs; false on timeout.

@@ -129,3 +129,39 @@ const std::vector<std::string>& PlainBarNames() {
 }
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+PlayedBars MatchBars(const std::vector<Token>& tokens,
+                     const std::map<std::string, ExpectedBar>& score) {
+  PlayedBars played;
+  std::size_t at = 0;
+  while (at < tokens.size() && tokens[at].kind == Token::Instrument) ++at;
+  while (at < tokens.size()) {
+    const std::string* found = nullptr;
+    for (const auto& [name, bar] : score) {
+      const auto& want = bar.tokens;
+      if (at + want.size() <= tokens.size() &&
+          std::equal(want.begin(), want.end(), tokens.begin() + static_cast<std::ptrdiff_t>(at))) {
+        found = &name;
+        at += want.size();
+        break;
+      }
+    }
+    if (found == nullptr) break;
+    played.names.push_back(*found);
+    int yields = 0;
+    while (at < tokens.size() && tokens[at].kind == Token::PassYield) {
+      ++yields;
+      ++at;
+    }
+    played.yieldsBetween.push_back(yields);
+  }
+  played.rest.assign(tokens.begin() + static_cast<std::ptrdiff_t>(at), tokens.end());
+  if (!played.rest.empty() && !(played.rest.size() == 1 && played.rest[0].kind == Token::Wait)) {
+    played.unmatchedAt = at;
+  }
+  return played;
+}
+
+}  // namespace testing_support

@@ -21,3 +21,18 @@ std::map<std::string, ExpectedBar> LoadExpectedScore();
 const std::vector<std::string>& PlainBarNames();
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+struct PlayedBars {
+  std::vector<std::string> names;       // bars recognised, in playing order
+  std::vector<int> yieldsBetween;       // yields outside bars after each bar
+  std::vector<Token> rest;              // what followed the last bar
+  std::size_t unmatchedAt = std::string::npos;  // where no bar matched, if anywhere
+};
+
+// Splits a mode's tokens (after its instrument setting) into the bars played.
+PlayedBars MatchBars(const std::vector<Token>& tokens,
+                     const std::map<std::string, ExpectedBar>& score);
+
+}  // namespace testing_support

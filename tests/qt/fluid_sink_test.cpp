@@ -1,0 +1,42 @@
+// The real synthesiser, rendered offline: a note sounds, its release silences it.
+#include "framework/sound/fluid_sink.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "framework/sound/soundfont.h"
+
+namespace {
+
+TEST(FluidSinkTest, ANoteSoundsAndItsReleaseDiesAwayWithThePianoProgram) {
+  auto soundFont = fw::sound::FindSoundFont();
+  ASSERT_TRUE(soundFont) << "the test command installs the SoundFont";
+  fw::sound::FluidSynthSink sink(*soundFont, fw::sound::FluidSynthSink::Output::None);
+  ASSERT_TRUE(sink.WaitUntilLoaded());
+  sink.ProgramChange(0);
+  EXPECT_LT(sink.RenderPeak(4410), 1e-4f) << "silent before any note";
+  sink.NoteOn(60, 100);
+  EXPECT_GT(sink.RenderPeak(4410), 0.01f) << "a started note sounds";
+  sink.NoteOff(60);
+  sink.RenderPeak(44100 * 2);  // the release tail and the reverb die away
+  EXPECT_LT(sink.RenderPeak(4410), 1e-3f) << "silent after the release";
+}
+
+TEST(SoundFontTest, DefaultFirstThenAnyOtherSoundFontThenNone) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / "velumbra-sf2-test";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  EXPECT_FALSE(fw::sound::FindSoundFont(folder.string()));
+  std::ofstream(folder / "b.SF2") << "x";
+  std::ofstream(folder / "a.txt") << "x";
+  EXPECT_EQ(fw::sound::FindSoundFont(folder.string()), (folder / "b.SF2").string());
+  std::ofstream(folder / "default-GM.sf2") << "x";
+  EXPECT_EQ(fw::sound::FindSoundFont(folder.string()), (folder / "default-GM.sf2").string());
+  EXPECT_FALSE(fw::sound::FindSoundFont((folder / "missing").string()));
+  fs::remove_all(folder);
+}
+
+}  // namespace

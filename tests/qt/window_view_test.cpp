@@ -1,0 +1,142 @@
+// The window on real Qt widgets (offscreen): what a person sees and clicks.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include "app/startup.h"
+#include "framework/core/application.h"
+#include "framework/core/clock.h"
+#include "framework/core/scheduler.h"
+#include "framework/qt/qt_platform.h"
+#include "framework/testing/recording_sink.h"
+#include "window/window1.h"
+
+namespace {
+
+QMainWindow* MainWindow() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* main = qobject_cast<QMainWindow*>(w); main && main->windowTitle() == "Velumbra 17")
+      return main;
+  }
+  return nullptr;
+}
+
+template <typename T>
+T* Child(QWidget* parent, const QString& text) {
+  for (T* w : parent->findChildren<T*>()) {
+    if (w->text() == text) return w;
+  }
+  return nullptr;
+}
+
+void ProcessEventsFor(int ms) {
+  QTimer timer;
+  timer.setSingleShot(true);
+  timer.start(ms);
+  while (timer.isActive()) QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+class WindowViewTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "velumbra17-tests";
+    static char* argv[] = {name, nullptr};
+    app = new QApplication(argc, argv);
+  }
+  void SetUp() override {
+    fw::ResetRuntime();
+    fw::InstallPlatform(std::make_unique<fw::qt::QtPlatform>());
+    sink = fw::testing::InstallRecordingSink();
+    fw::clock::UseVirtualClock(3125);
+    MakeDefaultView();
+    main = MainWindow();
+  }
+  void TearDown() override {
+    fw::RuntimeExit();
+    fw::ResetRuntime();
+    fw::clock::UseRealClock();
+    delete MainWindow();
+  }
+
+  static QApplication* app;
+  std::shared_ptr<fw::testing::RecordingSink> sink;
+  QMainWindow* main = nullptr;
+};
+
+QApplication* WindowViewTest::app = nullptr;
+
+TEST_F(WindowViewTest, FixedWindowWithItsControlsMenusAndNoTitleButtons) {
+  ASSERT_NE(main, nullptr);
+  EXPECT_TRUE(main->isVisible());
+  EXPECT_EQ(main->centralWidget()->size(), QSize(300, 300));
+  EXPECT_FALSE(main->windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_FALSE(main->windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(main->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_EQ(main->minimumSize(), main->maximumSize());
+
+  auto* start = Child<QPushButton>(main, "start");
+  auto* stop = Child<QPushButton>(main, "stop");
+  ASSERT_TRUE(start && stop);
+  EXPECT_EQ(start->geometry(), QRect(115, 140, 70, 20));
+  EXPECT_TRUE(start->isEnabled());
+  EXPECT_FALSE(stop->isEnabled());
+  auto* oneShot = Child<QRadioButton>(main, "one shot");
+  ASSERT_NE(oneShot, nullptr);
+  EXPECT_TRUE(oneShot->isChecked());
+  EXPECT_EQ(main->findChildren<QRadioButton*>().size(), 4);
+
+  const auto menus = main->menuBar()->actions();
+  ASSERT_EQ(menus.size(), 2);
+  EXPECT_EQ(menus[0]->text(), "About Velumbra 17");
+  EXPECT_EQ(menus[1]->text(), "");
+  const auto fileItems = menus[0]->menu()->actions();
+  ASSERT_EQ(fileItems.size(), 2);
+  EXPECT_EQ(fileItems[1]->shortcut(), QKeySequence("Ctrl+Q"));
+  EXPECT_TRUE(fileItems[1]->isEnabled());
+  int editItems = 0;
+  for (QAction* action : menus[1]->menu()->actions()) {
+    if (action->isSeparator()) continue;
+    ++editItems;
+    EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
+  }
+  EXPECT_EQ(editItems, 6);
+}
+
+TEST_F(WindowViewTest, ClicksStartAndStopAndTheWidgetsFollowTheState) {
+  ASSERT_NE(main, nullptr);
+  auto* start = Child<QPushButton>(main, "start");
+  auto* stop = Child<QPushButton>(main, "stop");
+  Child<QRadioButton>(main, "looped")->click();
+  ProcessEventsFor(20);
+  EXPECT_FALSE(Child<QRadioButton>(main, "one shot")->isChecked());
+  start->click();
+  ProcessEventsFor(50);
+  EXPECT_FALSE(start->isEnabled());
+  EXPECT_TRUE(stop->isEnabled());
+  EXPECT_FALSE(Child<QRadioButton>(main, "original")->isEnabled());
+  // The farewell box is modal: close it as a person would.
+  QString shown;
+  QTimer::singleShot(200, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      shown = box->text();
+      box->accept();
+    }
+  });
+  stop->click();
+  ProcessEventsFor(50);
+  EXPECT_TRUE(shown.startsWith("Thanks for listening to this velumbra."));
+  EXPECT_TRUE(start->isEnabled());
+  EXPECT_FALSE(stop->isEnabled());
+  EXPECT_TRUE(sink->Sounding().empty());
+}
+
+}  // namespace
