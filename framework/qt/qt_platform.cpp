@@ -75,7 +75,9 @@ void QtPlatform::ShowMessage(const std::string& text) {
 int QtPlatform::RunEventLoop() { return QApplication::exec(); }
 
 void QtPlatform::Quit() {
-  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+  // exit, not quit: quit would first ask each window to close, and the main
+  // window answers a close request by quitting.
+  QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 void QtPlatform::Shutdown() {

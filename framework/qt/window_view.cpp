@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 
 #include "framework/core/application.h"
 #include "framework/core/controls.h"
@@ -31,6 +32,29 @@ std::shared_ptr<MenuItem> FindQuitItem(const MenuItem& menu) {
     if (auto found = FindQuitItem(*item)) return found;
   }
   return nullptr;
+}
+
+// A caption too wide for its button is broken into lines, as a person
+// expects of a two-line radio button, instead of being cut off.
+QString WrappedCaption(QAbstractButton& button, const QString& caption, int width) {
+  const int indicator = button.style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
+                        button.style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing) + 4;
+  const QFontMetrics metrics(button.font());
+  const int room = width - indicator;
+  if (metrics.horizontalAdvance(caption) <= room) return caption;
+  QStringList lines;
+  QString line;
+  for (const QString& word : caption.split(' ')) {
+    const QString longer = line.isEmpty() ? word : line + ' ' + word;
+    if (!line.isEmpty() && metrics.horizontalAdvance(longer) > room) {
+      lines << line;
+      line = word;
+    } else {
+      line = longer;
+    }
+  }
+  lines << line;
+  return lines.join('\n');
 }
 
 void Attach(Control& control, QWidget* widget) {
@@ -89,7 +113,10 @@ void WindowView::BuildControls(QWidget* content) {
       connect(button, &QPushButton::clicked, this, [push] { DeliverEvent([push] { push->Press(); }); });
       widget = button;
     } else if (auto* radio = dynamic_cast<RadioButton*>(rect)) {
-      auto* button = new QRadioButton(QString::fromStdString(radio->Caption()), content);
+      auto* button = new QRadioButton(content);
+      const QString caption = QString::fromStdString(radio->Caption());
+      button->setText(WrappedCaption(*button, caption, radio->Bounds().width));
+      button->setAccessibleName(caption);
       button->setChecked(radio->Value());
       connect(button, &QRadioButton::clicked, this,
               [radio] { DeliverEvent([radio] { radio->Click(); }); });
