@@ -14,7 +14,8 @@ struct NoteStart {
   int velocity = 100;
   constexpr NoteStart() = default;
   // Implicit so that a table can write a plain note number for velocity 100.
-  constexpr NoteStart(int noteNumber, int startVelocity = 100)  // NOLINT(google-explicit-constructor)
+  constexpr NoteStart(int noteNumber,
+                      int startVelocity = 100)  // NOLINT(google-explicit-constructor)
       : note(noteNumber), velocity(startVelocity) {}
 };
 

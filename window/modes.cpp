@@ -12,29 +12,65 @@ namespace {
 
 constexpr std::array<const char*, 39> kPlainBars = {
     "",
-    "barOne",          "barTwo",         "barThree",       "barFour",
-    "barFive",         "barSix",         "barSeven",       "barEight",
-    "barNine",         "barTen",         "barEleven",      "barTwelve",
-    "barThirteen",     "barFourteen",    "barFifteen",     "barSixteen",
-    "barSeventeen",    "barEighteen",    "barNineteen",    "barTwenty",
-    "barTwentyOne",    "barTwentyTwo",   "barTwentyThree", "barTwentyFour",
-    "barTwentyFive",   "barTwentySix",   "barTwentySeven", "barTwentyEight",
-    "barTwentyNine",   "barThirty",      "barThirtyOne",   "barThirtyTwo",
-    "barThirtyThree",  "barThirtyFour",  "barThirtyFive",  "barThirtySix",
-    "barThirtySeven",  "barThirtyEight",
+    "barOne",
+    "barTwo",
+    "barThree",
+    "barFour",
+    "barFive",
+    "barSix",
+    "barSeven",
+    "barEight",
+    "barNine",
+    "barTen",
+    "barEleven",
+    "barTwelve",
+    "barThirteen",
+    "barFourteen",
+    "barFifteen",
+    "barSixteen",
+    "barSeventeen",
+    "barEighteen",
+    "barNineteen",
+    "barTwenty",
+    "barTwentyOne",
+    "barTwentyTwo",
+    "barTwentyThree",
+    "barTwentyFour",
+    "barTwentyFive",
+    "barTwentySix",
+    "barTwentySeven",
+    "barTwentyEight",
+    "barTwentyNine",
+    "barThirty",
+    "barThirtyOne",
+    "barThirtyTwo",
+    "barThirtyThree",
+    "barThirtyFour",
+    "barThirtyFive",
+    "barThirtySix",
+    "barThirtySeven",
+    "barThirtyEight",
 };
 
 // Bars 28 to 34 as "one shot" plays them: the same notes at the base step.
 const char* OneShotVariant(int barNumber) {
   switch (barNumber) {
-    case 28: return "barTwentyEightOneShot";
-    case 29: return "barTwentyNineOneShot";
-    case 30: return "barThirtyOneShot";
-    case 31: return "barThirtyOneOneShot";
-    case 32: return "barThirtyTwoOneShot";
-    case 33: return "barThirtyThreeOneShot";
-    case 34: return "barThirtyFourOneShot";
-    default: return nullptr;
+    case 28:
+      return "barTwentyEightOneShot";
+    case 29:
+      return "barTwentyNineOneShot";
+    case 30:
+      return "barThirtyOneShot";
+    case 31:
+      return "barThirtyOneOneShot";
+    case 32:
+      return "barThirtyTwoOneShot";
+    case 33:
+      return "barThirtyThreeOneShot";
+    case 34:
+      return "barThirtyFourOneShot";
+    default:
+      return nullptr;
   }
 }
 
@@ -53,17 +89,30 @@ void Window1::PlayBarNumber(int barNumber, bool oneShotVariants) {
   (this->*operation)();
 }
 
-void Window1::OneShot_Run() {
-  auto remainingBars = fw::CreateArray(kLastBar - 1);
-  for (int bar = 1; bar <= kLastBar; ++bar) remainingBars->Store(bar, bar - 1);
-  ControlNamed<fw::NotePlayer>("NotePlayer1").Instrument(1);
-  for (int pass = 1; pass <= kLastBar; ++pass) {
-    remainingBars->Shuffle();
-    const int bar = remainingBars->At(0);
-    PlayBarNumber(bar, true);
-    remainingBars->Remove(0);
+namespace {
+// Bar numbers 1 to count, index k - 1 holding k.
+std::shared_ptr<fw::IntegerList> BarsUpTo(int count) {
+  auto bars = fw::CreateArray(count - 1);
+  for (int bar = 1; bar <= count; ++bar) bars->Store(bar, bar - 1);
+  return bars;
+}
+}  // namespace
+
+void Window1::PlayEachOnceShuffled(fw::IntegerList& remainingBars, bool oneShotVariants) {
+  // Every pass draws from a fresh permutation of all the bars still to come.
+  const int passes = remainingBars.UpperBound() + 1;
+  for (int pass = 1; pass <= passes; ++pass) {
+    remainingBars.Shuffle();
+    PlayBarNumber(remainingBars.At(0), oneShotVariants);
+    remainingBars.Remove(0);
     fw::RuntimeBackgroundTask();
   }
+}
+
+void Window1::OneShot_Run() {
+  auto remainingBars = BarsUpTo(kLastBar);
+  ControlNamed<fw::NotePlayer>("NotePlayer1").Instrument(1);
+  PlayEachOnceShuffled(*remainingBars, true);
   FinishingSequence();
 }
 
@@ -89,16 +138,9 @@ void Window1::Looped_Run() {
 }
 
 void Window1::OneShotEnd_Run() {
-  auto remainingBars = fw::CreateArray(kFigurationBars - 1);
-  for (int bar = 1; bar <= kFigurationBars; ++bar) remainingBars->Store(bar, bar - 1);
+  auto remainingBars = BarsUpTo(kFigurationBars);
   ControlNamed<fw::NotePlayer>("NotePlayer1").Instrument(1);
-  for (int pass = 1; pass <= kFigurationBars; ++pass) {
-    remainingBars->Shuffle();
-    const int bar = remainingBars->At(0);
-    PlayBarNumber(bar, false);
-    remainingBars->Remove(0);
-    fw::RuntimeBackgroundTask();
-  }
+  PlayEachOnceShuffled(*remainingBars, false);
   for (int bar = kFirstClosingBar; bar <= kLastBar; ++bar) PlayBarNumber(bar, false);
   FinishingSequence();
 }

@@ -37,8 +37,8 @@ void Window1::ShowFarewellMessage() {
   text = lineEnd->Operator_AddRight(text) +
          "If you enjoyed it and would like to make a donation of 49p (\u00A30.49) then please "
          "visit";
-  text = lineEnd->Operator_AddRight(text) +
-         "www.orrinvale.example/velumbraweb/velumbrapayment.html";
+  text =
+      lineEnd->Operator_AddRight(text) + "www.orrinvale.example/velumbraweb/velumbrapayment.html";
   text = lineEnd->Operator_AddRight(text) + "Thank you.";
   Tarnwick::MsgBox(text);
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "framework/core/menu.h"
+#include "framework/core/misc.h"
 #include "framework/core/window.h"
 #include "window/control_lookup.h"
 
@@ -113,6 +114,7 @@ class Window1 : public fw::Window {
   void ShowFarewellMessage();
   void FinishingSequence();
   void PlayBarNumber(int barNumber, bool oneShotVariants);
+  void PlayEachOnceShuffled(fw::IntegerList& remainingBars, bool oneShotVariants);
 };
 
 namespace accessors {

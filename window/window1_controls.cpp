@@ -56,6 +56,22 @@ const std::vector<fw::Property>& ModeThreadRecord() {
   return record;
 }
 
+// Creates, constructs and registers a mode thread, then configures it and binds
+// its Run event through the class it is known by.
+template <typename ThreadControl, typename KnownAs>
+void CreateModeThread(Window1& window, const char* name, void (Window1::*handler)()) {
+  {
+    auto thread = std::make_shared<ThreadControl>();
+    thread->Constructor();
+    window.AddControl(name, thread);
+  }
+  Tarnwick::SetProperties(
+      *fw::RuntimeCheckCast<KnownAs>(fw::RuntimeWindowControlByName(&window, name)),
+      ModeThreadRecord());
+  fw::InstallInstanceEventHandler(
+      fw::RuntimeCheckCast<KnownAs>(fw::RuntimeWindowControlByName(&window, name)), "Run", handler);
+}
+
 }  // namespace
 
 void Window1::CreateControls0() {
@@ -102,57 +118,29 @@ void Window1::CreateControls0() {
                            {"Instrument", 1},
                            {"TabPanelIndex", 0}});
 
-  {
-    auto thread = std::make_shared<OneShot>();
-    thread->Constructor();
-    registerControl("OneShot", thread);
-  }
-  Tarnwick::SetProperties(*fw::RuntimeCheckCast<Class1>(lookUp("OneShot")), ModeThreadRecord());
-  fw::InstallInstanceEventHandler(fw::RuntimeCheckCast<Class1>(lookUp("OneShot")), "Run",
-                                  &Window1::OneShot_Run);
+  CreateModeThread<Window1::OneShot, Class1>(*this, "OneShot", &Window1::OneShot_Run);
 
   registerControl("OriginalButton", std::make_shared<fw::RadioButton>());
-  Tarnwick::SetProperties(*fw::RuntimeCheckCast<fw::RadioButton>(lookUp("OriginalButton")),
-                          RadioButtonRecord("OriginalButton", {185, 75, 80, 20}, "original", false));
+  Tarnwick::SetProperties(
+      *fw::RuntimeCheckCast<fw::RadioButton>(lookUp("OriginalButton")),
+      RadioButtonRecord("OriginalButton", {185, 75, 80, 20}, "original", false));
 
   registerControl("OneShotButton", std::make_shared<fw::RadioButton>());
   Tarnwick::SetProperties(*fw::RuntimeCheckCast<fw::RadioButton>(lookUp("OneShotButton")),
                           RadioButtonRecord("OneShotButton", {35, 20, 80, 20}, "one shot", true));
 
-  {
-    auto thread = std::make_shared<Original>();
-    thread->Constructor();
-    registerControl("Original", thread);
-  }
-  Tarnwick::SetProperties(*fw::RuntimeCheckCast<fw::Thread>(lookUp("Original")), ModeThreadRecord());
-  fw::InstallInstanceEventHandler(fw::RuntimeCheckCast<fw::Thread>(lookUp("Original")), "Run",
-                                  &Window1::Original_Run);
+  CreateModeThread<Window1::Original, fw::Thread>(*this, "Original", &Window1::Original_Run);
 
   registerControl("LoopedButton", std::make_shared<fw::RadioButton>());
   Tarnwick::SetProperties(*fw::RuntimeCheckCast<fw::RadioButton>(lookUp("LoopedButton")),
                           RadioButtonRecord("LoopedButton", {185, 20, 80, 20}, "looped", false));
 
-  {
-    auto thread = std::make_shared<Looped>();
-    thread->Constructor();
-    registerControl("Looped", thread);
-  }
-  Tarnwick::SetProperties(*fw::RuntimeCheckCast<fw::Thread>(lookUp("Looped")), ModeThreadRecord());
-  fw::InstallInstanceEventHandler(fw::RuntimeCheckCast<fw::Thread>(lookUp("Looped")), "Run",
-                                  &Window1::Looped_Run);
+  CreateModeThread<Window1::Looped, fw::Thread>(*this, "Looped", &Window1::Looped_Run);
 
   registerControl("OneShotEndButton", std::make_shared<fw::RadioButton>());
   Tarnwick::SetProperties(
       *fw::RuntimeCheckCast<fw::RadioButton>(lookUp("OneShotEndButton")),
       RadioButtonRecord("OneShotEndButton", {35, 70, 97, 30}, "one shot with ending", false));
 
-  {
-    auto thread = std::make_shared<OneShotEnd>();
-    thread->Constructor();
-    registerControl("OneShotEnd", thread);
-  }
-  Tarnwick::SetProperties(*fw::RuntimeCheckCast<fw::Thread>(lookUp("OneShotEnd")),
-                          ModeThreadRecord());
-  fw::InstallInstanceEventHandler(fw::RuntimeCheckCast<fw::Thread>(lookUp("OneShotEnd")), "Run",
-                                  &Window1::OneShotEnd_Run);
+  CreateModeThread<Window1::OneShotEnd, fw::Thread>(*this, "OneShotEnd", &Window1::OneShotEnd_Run);
 }

@@ -46,8 +46,8 @@ bool IsSounding(int note) {
 
 int SoundingCount() {
   std::lock_guard lock(sinkMutex);
-  return static_cast<int>(std::count_if(owner.begin(), owner.end(),
-                                        [](std::uint64_t o) { return o != kSilent; }));
+  return static_cast<int>(
+      std::count_if(owner.begin(), owner.end(), [](std::uint64_t o) { return o != kSilent; }));
 }
 
 void ReleaseNotesOf(std::uint64_t runId) {

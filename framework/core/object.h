@@ -2,8 +2,8 @@
 // Object model: every runtime object, the exceptions program code can meet,
 // and the class-tested cast.
 #include <map>
-#include <span>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -84,8 +84,9 @@ template <typename T, typename From>
 T* RuntimeCheckCast(From* object) {
   if (object == nullptr) return nullptr;
   auto* cast = dynamic_cast<T*>(object);
-  if (cast == nullptr) throw IllegalCastException(std::string("object of class ") +
-                                                  object->ClassName() + " is not the class asked for");
+  if (cast == nullptr)
+    throw IllegalCastException(std::string("object of class ") + object->ClassName() +
+                               " is not the class asked for");
   return cast;
 }
 
@@ -93,8 +94,9 @@ template <typename T, typename From>
 std::shared_ptr<T> RuntimeCheckCast(const std::shared_ptr<From>& object) {
   if (!object) return nullptr;
   auto cast = std::dynamic_pointer_cast<T>(object);
-  if (!cast) throw IllegalCastException(std::string("object of class ") + object->ClassName() +
-                                        " is not the class asked for");
+  if (!cast)
+    throw IllegalCastException(std::string("object of class ") + object->ClassName() +
+                               " is not the class asked for");
   return cast;
 }
 

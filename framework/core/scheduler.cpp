@@ -105,7 +105,8 @@ void ConfigureModeThread() {
     if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) != 0) {
       static std::once_flag warned;
       std::call_once(warned, [] {
-        std::fprintf(stderr, "velumbra17: real-time priority not granted; playing at normal priority\n");
+        std::fprintf(stderr,
+                     "velumbra17: real-time priority not granted; playing at normal priority\n");
       });
     }
   }
@@ -135,15 +136,15 @@ void Start(const std::shared_ptr<RunState>& run, std::function<void()> body) {
   std::lock_guard lock(registryMutex);
   ReapFinishedLocked();
   entries.push_back({run, std::thread([run, body = std::move(body)] {
-    ConfigureModeThread();
-    currentRun = run.get();
-    tracker = WaitTracker{};
-    baton.Acquire();
-    body();  // the body catches everything, ThreadKilled included
-    run->finished = true;
-    currentRun = nullptr;
-    baton.Release();
-  })});
+                       ConfigureModeThread();
+                       currentRun = run.get();
+                       tracker = WaitTracker{};
+                       baton.Acquire();
+                       body();  // the body catches everything, ThreadKilled included
+                       run->finished = true;
+                       currentRun = nullptr;
+                       baton.Release();
+                     })});
 }
 
 void MarkKilled(RunState& run) {

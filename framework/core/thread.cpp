@@ -2,9 +2,9 @@
 
 #include "framework/core/application.h"
 #include "framework/core/clock.h"
-#include "framework/core/trace.h"
 #include "framework/core/note_player.h"
 #include "framework/core/scheduler.h"
+#include "framework/core/trace.h"
 #include "framework/core/window.h"
 
 namespace fw {
@@ -24,9 +24,7 @@ void Thread::SetProperty(std::string_view name, const PropertyValue& value) {
   }
 }
 
-bool Thread::IsRunning() const {
-  return run_ && !run_->finished.load() && !run_->killed.load();
-}
+bool Thread::IsRunning() const { return run_ && !run_->finished.load() && !run_->killed.load(); }
 
 void Thread::Run() {
   if (IsRunning()) throw ThreadAlreadyRunningException();

@@ -12,7 +12,7 @@ struct Event {
   Kind kind;
   int note = 0;
   int velocity = 0;
-  double clock = 0;  // the reading, for ClockRead; the time of the call otherwise
+  double clock = 0;       // the reading, for ClockRead; the time of the call otherwise
   std::uint64_t run = 0;  // the mode-thread run that made the call; 0 for the GUI thread
 };
 

@@ -40,8 +40,8 @@ class WaitTracker {
   // when the thread is not inside a wait.
   std::optional<double> WakeTarget(const WaitBook& book) const;
 
-  static constexpr double kGrid = 1000.0;       // fallback step for a wait not yet known
-  static constexpr double kPrecision = 2.0;     // an interval this narrow is taken as known
+  static constexpr double kGrid = 1000.0;    // fallback step for a wait not yet known
+  static constexpr double kPrecision = 2.0;  // an interval this narrow is taken as known
 
  private:
   enum class State { Idle, Candidate, InWait };

@@ -31,10 +31,10 @@ void Window::SetProperty(std::string_view name, const PropertyValue& value) {
   } else if (name == "MaximizeButton") {
     maximizeButton_ = AsBool(p);
   } else if (name == "Placement" || name == "MinWidth" || name == "MinHeight" ||
-             name == "MaxWidth" || name == "MaxHeight" || name == "Frame" ||
-             name == "Composite" || name == "HasBackColor" || name == "BackColor" ||
-             name == "FullScreen" || name == "MenuBarVisible" || name == "LiveResize" ||
-             name == "BalloonHelp" || name == "MacProcId") {
+             name == "MaxWidth" || name == "MaxHeight" || name == "Frame" || name == "Composite" ||
+             name == "HasBackColor" || name == "BackColor" || name == "FullScreen" ||
+             name == "MenuBarVisible" || name == "LiveResize" || name == "BalloonHelp" ||
+             name == "MacProcId") {
     // Accepted; a fixed window of the platform's own kind needs nothing more.
   } else {
     Object::SetProperty(name, value);

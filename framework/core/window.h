@@ -70,7 +70,8 @@ Window* RuntimeSwapSelfAndMe(Object& source);
 
 // Binds an event of a control to a window method.
 template <typename W>
-void InstallInstanceEventHandler(Object* control, std::string_view eventName, void (W::*handler)()) {
+void InstallInstanceEventHandler(Object* control, std::string_view eventName,
+                                 void (W::*handler)()) {
   control->InstallEventHandler(eventName, static_cast<EventHandler>(handler));
 }
 

@@ -77,7 +77,8 @@ int QtPlatform::RunEventLoop() { return QApplication::exec(); }
 void QtPlatform::Quit() {
   // exit, not quit: quit would first ask each window to close, and the main
   // window answers a close request by quitting.
-  QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 void QtPlatform::Shutdown() {

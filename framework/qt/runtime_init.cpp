@@ -71,9 +71,9 @@ void RuntimeInit() {
   auto soundFont = fw::sound::FindSoundFont();
   if (!soundFont) {
     const std::string message = std::string("No General MIDI SoundFont was found in ") +
-                                fw::sound::kSoundFontFolder +
-                                ".\nInstall the package " + fw::sound::kSoundFontPackage +
-                                " (sudo apt-get install " + fw::sound::kSoundFontPackage + ").";
+                                fw::sound::kSoundFontFolder + ".\nInstall the package " +
+                                fw::sound::kSoundFontPackage + " (sudo apt-get install " +
+                                fw::sound::kSoundFontPackage + ").";
     std::fprintf(stderr, "velumbra17: %s\n", message.c_str());
     QMessageBox::critical(nullptr, "Velumbra 17", QString::fromStdString(message));
     std::exit(1);

@@ -98,7 +98,8 @@ void WindowView::BuildMenuBar() {
       action->setShortcut(Shortcut(item->KeyboardShortcut()));
       // Items that do not enable themselves stay disabled: nothing enables them.
       action->setEnabled(item->AutoEnable());
-      connect(action, &QAction::triggered, this, [item] { DeliverEvent([&] { ChooseMenuItem(*item); }); });
+      connect(action, &QAction::triggered, this,
+              [item] { DeliverEvent([&] { ChooseMenuItem(*item); }); });
     }
   }
 }
@@ -110,7 +111,8 @@ void WindowView::BuildControls(QWidget* content) {
     QWidget* widget = nullptr;
     if (auto* push = dynamic_cast<PushButton*>(rect)) {
       auto* button = new QPushButton(QString::fromStdString(push->Caption()), content);
-      connect(button, &QPushButton::clicked, this, [push] { DeliverEvent([push] { push->Press(); }); });
+      connect(button, &QPushButton::clicked, this,
+              [push] { DeliverEvent([push] { push->Press(); }); });
       widget = button;
     } else if (auto* radio = dynamic_cast<RadioButton*>(rect)) {
       auto* button = new QRadioButton(content);

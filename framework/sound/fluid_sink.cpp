@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <vector>
 #include <cstdlib>
+#include <vector>
 
 namespace fw::sound {
 namespace {

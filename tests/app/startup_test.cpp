@@ -1,9 +1,10 @@
 // Start-up from the application object to the event loop, the about box, quit.
+#include "app/startup.h"
+
 #include <gtest/gtest.h>
 
 #include "app/app.h"
 #include "app/menu_bar1.h"
-#include "app/startup.h"
 #include "framework/core/application.h"
 #include "framework/core/clock.h"
 #include "framework/core/scheduler.h"

@@ -125,7 +125,7 @@ TEST_F(ObjectsTest, NotePlayerSendsStartsAndOnlyTheReleasesOfSoundingNotes) {
   player.Instrument(1);
   player.PlayNote(60, 100);
   player.PlayNote(60, 0);
-  player.PlayNote(61, 0);    // silent: nothing reaches the synthesiser
+  player.PlayNote(61, 0);     // silent: nothing reaches the synthesiser
   player.PlayNote(200, 100);  // not a MIDI note: ignored
   player.PlayNote(-1, 0);
   const auto messages = sink->Messages();

@@ -1,5 +1,7 @@
 // Cooperative threads: one thread of program code at a time, kill, run again,
 // message boxes that release the baton, and shutdown.
+#include "framework/core/scheduler.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,7 +11,6 @@
 #include "framework/core/application.h"
 #include "framework/core/clock.h"
 #include "framework/core/note_player.h"
-#include "framework/core/scheduler.h"
 #include "framework/core/tarnwick.h"
 #include "framework/core/thread.h"
 #include "framework/core/window.h"

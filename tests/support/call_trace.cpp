@@ -8,10 +8,14 @@ namespace testing_support {
 
 std::ostream& operator<<(std::ostream& out, const Token& token) {
   switch (token.kind) {
-    case Token::Note: return out << "note " << token.note << " v" << token.velocity;
-    case Token::Wait: return out << "wait " << token.length << " (" << token.yields << " yields)";
-    case Token::PassYield: return out << "yield";
-    case Token::Instrument: return out << "instrument " << token.note;
+    case Token::Note:
+      return out << "note " << token.note << " v" << token.velocity;
+    case Token::Wait:
+      return out << "wait " << token.length << " (" << token.yields << " yields)";
+    case Token::PassYield:
+      return out << "yield";
+    case Token::Instrument:
+      return out << "instrument " << token.note;
   }
   return out;
 }

@@ -25,9 +25,9 @@ const std::vector<std::string>& PlainBarNames();
 namespace testing_support {
 
 struct PlayedBars {
-  std::vector<std::string> names;       // bars recognised, in playing order
-  std::vector<int> yieldsBetween;       // yields outside bars after each bar
-  std::vector<Token> rest;              // what followed the last bar
+  std::vector<std::string> names;               // bars recognised, in playing order
+  std::vector<int> yieldsBetween;               // yields outside bars after each bar
+  std::vector<Token> rest;                      // what followed the last bar
   std::size_t unmatchedAt = std::string::npos;  // where no bar matched, if anywhere
 };
 

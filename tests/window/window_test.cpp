@@ -30,12 +30,18 @@ TEST_F(WindowTest, TheAccessorCreatesOneWindowAndShowsItOnce) {
 
 TEST_F(WindowTest, TwelveControlsInCreationOrderWithTheirClasses) {
   const std::vector<std::pair<std::string, std::string>> expected = {
-      {"play", "PushButton"},           {"ProgressWheel1", "ProgressWheel"},
-      {"stop", "PushButton"},           {"NotePlayer1", "NotePlayer"},
-      {"OneShot", "Window1.OneShot"},   {"OriginalButton", "RadioButton"},
-      {"OneShotButton", "RadioButton"}, {"Original", "Window1.Original"},
-      {"LoopedButton", "RadioButton"},  {"Looped", "Window1.Looped"},
-      {"OneShotEndButton", "RadioButton"}, {"OneShotEnd", "Window1.OneShotEnd"}};
+      {"play", "PushButton"},
+      {"ProgressWheel1", "ProgressWheel"},
+      {"stop", "PushButton"},
+      {"NotePlayer1", "NotePlayer"},
+      {"OneShot", "Window1.OneShot"},
+      {"OriginalButton", "RadioButton"},
+      {"OneShotButton", "RadioButton"},
+      {"Original", "Window1.Original"},
+      {"LoopedButton", "RadioButton"},
+      {"Looped", "Window1.Looped"},
+      {"OneShotEndButton", "RadioButton"},
+      {"OneShotEnd", "Window1.OneShotEnd"}};
   ASSERT_EQ(window->Controls().size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(window->Controls()[i].first, expected[i].first);
@@ -50,14 +56,14 @@ TEST_F(WindowTest, VisibleControlsHaveTheirPlacesCaptionsAndIdleState) {
     const char* caption;
     bool enabled, visible;
   };
-  for (const Expect& e : std::vector<Expect>{{"play", 115, 140, 70, 20, "start", true, true},
-                                             {"stop", 115, 240, 70, 20, "stop", false, true},
-                                             {"ProgressWheel1", 133, 183, 34, 34, "", true, false},
-                                             {"OriginalButton", 185, 75, 80, 20, "original", true, true},
-                                             {"OneShotButton", 35, 20, 80, 20, "one shot", true, true},
-                                             {"LoopedButton", 185, 20, 80, 20, "looped", true, true},
-                                             {"OneShotEndButton", 35, 70, 97, 30,
-                                              "one shot with ending", true, true}}) {
+  for (const Expect& e : std::vector<Expect>{
+           {"play", 115, 140, 70, 20, "start", true, true},
+           {"stop", 115, 240, 70, 20, "stop", false, true},
+           {"ProgressWheel1", 133, 183, 34, 34, "", true, false},
+           {"OriginalButton", 185, 75, 80, 20, "original", true, true},
+           {"OneShotButton", 35, 20, 80, 20, "one shot", true, true},
+           {"LoopedButton", 185, 20, 80, 20, "looped", true, true},
+           {"OneShotEndButton", 35, 70, 97, 30, "one shot with ending", true, true}}) {
     auto& control = Control<fw::RectControl>(e.name);
     EXPECT_EQ(control.Bounds().left, e.left) << e.name;
     EXPECT_EQ(control.Bounds().top, e.top) << e.name;
@@ -127,10 +133,14 @@ TEST_F(WindowTest, MenuBarHasTheAboutMenuAndADisabledEditMenu) {
   auto edit = bar->Item(1);
   EXPECT_EQ(edit->Text(), "");
   const std::vector<std::tuple<std::string, std::string, std::optional<std::string>, bool>> items =
-      {{"EditUndo", "&Undo", "Cmd+Z", false},   {"UntitledMenu1", "-", std::nullopt, true},
-       {"EditCut", "Cu&t", "Cmd+X", false},     {"EditCopy", "&Copy", "Cmd+C", false},
-       {"EditPaste", "&Paste", "Cmd+V", false}, {"EditClear", "&Delete", "", false},
-       {"UntitledMenu0", "-", std::nullopt, true}, {"EditSelectAll", "Select &All", "Cmd+A", false}};
+      {{"EditUndo", "&Undo", "Cmd+Z", false},
+       {"UntitledMenu1", "-", std::nullopt, true},
+       {"EditCut", "Cu&t", "Cmd+X", false},
+       {"EditCopy", "&Copy", "Cmd+C", false},
+       {"EditPaste", "&Paste", "Cmd+V", false},
+       {"EditClear", "&Delete", "", false},
+       {"UntitledMenu0", "-", std::nullopt, true},
+       {"EditSelectAll", "Select &All", "Cmd+A", false}};
   ASSERT_EQ(edit->Count(), static_cast<int>(items.size()));
   for (int i = 0; i < edit->Count(); ++i) {
     const auto& [name, text, shortcut, autoEnable] = items[static_cast<std::size_t>(i)];
