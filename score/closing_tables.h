@@ -2,7 +2,6 @@
 // Bars 25 to 38, one row per written step.
 #include "score/score_table.h"
 
-// One row per written step, as the score is read.
 // clang-format off
 namespace score {
 

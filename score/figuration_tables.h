@@ -3,7 +3,6 @@
 
 // Bars 1 to 24: two voices, one row per written step.
 
-// One row per written step, as the score is read.
 // clang-format off
 namespace score {
 
