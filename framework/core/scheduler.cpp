@@ -147,6 +147,11 @@ void Start(const std::shared_ptr<RunState>& run, std::function<void()> body) {
                      })});
 }
 
+bool WaitUntilFinished(RunState& run, std::chrono::milliseconds limit) {
+  std::unique_lock lock(run.wakeMutex);
+  return run.wake.wait_for(lock, limit, [&] { return run.finished.load(); });
+}
+
 void MarkKilled(RunState& run) {
   run.killed = true;
   run.Wake();

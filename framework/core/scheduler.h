@@ -3,6 +3,7 @@
 // the one that holds the baton. Mode threads hand the baton back at every
 // yield; the GUI thread takes it only while it delivers an event.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -33,6 +34,10 @@ std::uint64_t CurrentRunId();
 
 // Starts body on a new OS thread that runs under the baton as `run`.
 void Start(const std::shared_ptr<RunState>& run, std::function<void()> body);
+
+// Waits (the caller must not hold the baton) until the run has finished or
+// the time is up; true when it finished.
+bool WaitUntilFinished(RunState& run, std::chrono::milliseconds limit);
 
 // Marks a run killed and wakes it if it sleeps in a yield.
 void MarkKilled(RunState& run);

@@ -27,7 +27,14 @@ void Thread::SetProperty(std::string_view name, const PropertyValue& value) {
 bool Thread::IsRunning() const { return run_ && !run_->finished.load() && !run_->killed.load(); }
 
 void Thread::Run() {
-  if (IsRunning()) throw ThreadAlreadyRunningException();
+  if (IsRunning()) {
+    // A run that is only finishing (its handler returns once it has the baton
+    // back after a message box) ends as soon as the baton is free.
+    auto finishing = run_;
+    scheduler::WithoutBaton(
+        [&] { scheduler::WaitUntilFinished(*finishing, std::chrono::milliseconds(1000)); });
+    if (IsRunning()) throw ThreadAlreadyRunningException();
+  }
   run_ = std::make_shared<scheduler::RunState>();
   scheduler::Start(run_, [this, run = run_] {
     try {
