@@ -20,9 +20,9 @@ namespace {
 // Shortcuts are written in command-key form; on Linux the command key is Ctrl.
 QKeySequence Shortcut(const std::optional<std::string>& text) {
   if (!text || text->empty()) return {};
-  QString spec = QString::fromStdString(*text);
-  spec.replace("Cmd+", "Ctrl+");
-  return QKeySequence(spec);
+  QString sequence = QString::fromStdString(*text);
+  sequence.replace("Cmd+", "Ctrl+");
+  return QKeySequence(sequence);
 }
 
 std::shared_ptr<MenuItem> FindQuitItem(const MenuItem& menu) {

@@ -1,5 +1,7 @@
 #include "framework/sound/fluid_sink.h"
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +14,19 @@ constexpr int kChannel = 0;
 constexpr const char* kDrivers[] = {"pulseaudio", "alsa", "jack", "sdl2"};
 
 void Silent(int, const char*, void*) {}
+
+void SilentAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+// The ALSA library prints its own errors while a driver probes for a card;
+// our one line says all a person needs. Found at run time, since only the
+// synthesiser links the library.
+void QuietAlsa() {
+  using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+  using SetHandler = int (*)(Handler);
+  if (auto set = reinterpret_cast<SetHandler>(dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler"))) {
+    set(SilentAlsa);
+  }
+}
 }  // namespace
 
 FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
@@ -38,6 +53,7 @@ FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
 
 void FluidSynthSink::StartAudio() {
   setenv("JACK_NO_START_SERVER", "1", 0);
+  QuietAlsa();
   for (const char* name : kDrivers) {
     fluid_settings_setstr(settings_, "audio.driver", name);
     driver_ = new_fluid_audio_driver(settings_, synth_);

@@ -1,0 +1,461 @@
+# Shared helpers of the end-to-end tests; sourced, not run.
+# Each test gets a private Xvfb (free display chosen by Xvfb itself), a private
+# PulseAudio server with a null sink, and a work folder; all go away on exit.
+#
+# Positions given to e2e_click are relative to the 300x300 content below the
+# menu bar. Recordings are 48 kHz mono s16le from the null sink's monitor;
+# positions in a recording are sample numbers.
+
+set -uo pipefail
+
+readonly E2E_RATE=48000
+readonly E2E_TITLE='Velumbra 17'
+# Full scale is 32767; a note of the piece peaks in the thousands. Silence is
+# judged at -60 dBFS, sound at -40 dBFS.
+readonly E2E_SILENCE_LEVEL=33
+readonly E2E_SOUND_LEVEL=328
+
+E2E_DIR=''
+E2E_FAILED=0
+E2E_PIDS_X=''
+E2E_PIDS_PULSE=''
+E2E_APP_PID=''
+E2E_REC_PID=''
+E2E_REC_FILE=''
+E2E_CONTENT_X=0
+E2E_CONTENT_Y=0
+
+e2e_log() { printf '[%s] %s\n' "$(date +%T.%3N)" "$*"; }
+e2e_fail() {
+  printf '[%s] FAIL: %s\n' "$(date +%T.%3N)" "$*"
+  E2E_FAILED=1
+}
+e2e_pass() { printf '[%s] ok: %s\n' "$(date +%T.%3N)" "$*"; }
+# Ends the test now: later steps would only fail for the same cause.
+e2e_abort() {
+  e2e_fail "$*"
+  e2e_keep_recording
+  e2e_dump_logs
+  exit 1
+}
+e2e_check() { # description, command...
+  local what=$1
+  shift
+  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
+}
+
+# Milliseconds since the epoch, without starting a process.
+e2e_now_ms() {
+  local us=${EPOCHREALTIME/[.,]/}
+  echo $((us / 1000))
+}
+
+e2e_dump_logs() {
+  local f
+  for f in "$E2E_DIR"/app*.err; do
+    [[ -s $f ]] || continue
+    echo "--- $(basename "$f") (last lines) ---"
+    tail -n 20 "$f"
+  done
+  # PulseAudio warns about running as root and D-Bus; only its errors matter.
+  for f in "$E2E_DIR/pulse.log" "$E2E_DIR/xvfb.log" "$E2E_DIR/parec.err"; do
+    grep -a -E '^E:|error|fatal' "$f" 2>/dev/null | tail -n 10 | sed "s|^|$(basename "$f"): |"
+  done
+}
+
+e2e_stop_pid() { # pid: TERM, then KILL if it lingers
+  local pid=$1 i
+  [[ -n $pid ]] || return 0
+  kill -0 "$pid" 2>/dev/null || { wait "$pid" 2>/dev/null; return 0; }
+  kill -TERM "$pid" 2>/dev/null
+  for ((i = 0; i < 50; i++)); do
+    e2e_pid_ended "$pid" && break
+    sleep 0.05
+  done
+  e2e_pid_ended "$pid" || kill -KILL "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  return 0
+}
+
+e2e_cleanup() {
+  local status=$?
+  e2e_stop_pid "$E2E_REC_PID"
+  e2e_stop_pid "$E2E_APP_PID"
+  e2e_stop_pid "$E2E_PIDS_PULSE"
+  e2e_stop_pid "$E2E_PIDS_X"
+  [[ -n $E2E_DIR && -d $E2E_DIR ]] && rm -rf "$E2E_DIR"
+  if ((status == 0 && E2E_FAILED != 0)); then status=1; fi
+  if ((status == 0)); then echo "PASSED"; elif ((status == 77)); then echo "SKIPPED"; else echo "FAILED"; fi
+  exit "$status"
+}
+
+e2e_finish() {
+  if ((E2E_FAILED)); then
+    e2e_keep_recording
+    e2e_dump_logs
+    exit 1
+  fi
+  exit 0
+}
+
+# Makes the work folder and installs the clean-up; call first. A recording
+# named by E2E_RECORDING_NAME is kept among the artifacts when a check fails;
+# one left by an earlier run goes now, so that it cannot mislead.
+e2e_init() {
+  local tool
+  [[ -n ${E2E_ARTIFACTS:-} && -n ${E2E_RECORDING_NAME:-} ]] && rm -f "$E2E_ARTIFACTS/$E2E_RECORDING_NAME.wav"
+  for tool in Xvfb xdotool xwininfo pulseaudio parec pactl sox; do
+    command -v "$tool" >/dev/null || { echo "missing tool: $tool (scripts/install-deps.sh test)"; exit 1; }
+  done
+  E2E_DIR=$(mktemp -d "${TMPDIR:-/tmp}/velumbra-e2e.XXXXXX") || exit 1
+  trap e2e_cleanup EXIT
+  trap 'exit 130' INT TERM HUP
+  mkdir -p "$E2E_DIR/home" "$E2E_DIR/runtime" "$E2E_DIR/pulse"
+  chmod 700 "$E2E_DIR/runtime"
+  export HOME="$E2E_DIR/home"
+  export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
+  export XDG_CONFIG_HOME="$E2E_DIR/home/.config"
+  export PULSE_RUNTIME_PATH="$E2E_DIR/pulse"
+  export PULSE_STATE_PATH="$E2E_DIR/pulse"
+  # Never reach a user's own sound server, nor start one behind our back.
+  printf 'autospawn = no\n' >"$E2E_DIR/client.conf"
+  export PULSE_CLIENTCONFIG="$E2E_DIR/client.conf"
+  export PULSE_SERVER="unix:$E2E_DIR/pulse/native"
+  unset WAYLAND_DISPLAY PULSE_SINK PULSE_SOURCE
+  # The suite may run with QT_QPA_PLATFORM=offscreen; these tests need real X windows.
+  export QT_QPA_PLATFORM=xcb
+}
+
+e2e_start_x() {
+  local i
+  # -displayfd: Xvfb takes the first free display number and tells us which.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$E2E_DIR/display" >"$E2E_DIR/xvfb.log" 2>&1 &
+  E2E_PIDS_X=$!
+  for ((i = 0; i < 200; i++)); do
+    [[ -s $E2E_DIR/display ]] && break
+    e2e_pid_ended "$E2E_PIDS_X" && break
+    sleep 0.05
+  done
+  [[ -s $E2E_DIR/display ]] || e2e_abort "Xvfb did not start"
+  export DISPLAY=":$(tr -d '[:space:]' <"$E2E_DIR/display")"
+  for ((i = 0; i < 200; i++)); do
+    xwininfo -root >/dev/null 2>&1 && break
+    sleep 0.05
+  done
+  xwininfo -root >/dev/null 2>&1 || e2e_abort "display $DISPLAY does not answer"
+  e2e_log "Xvfb on $DISPLAY"
+}
+
+e2e_start_pulse() {
+  local i
+  cat >"$E2E_DIR/pulse.pa" <<EOF
+load-module module-native-protocol-unix socket=$E2E_DIR/pulse/native auth-anonymous=1
+load-module module-null-sink sink_name=e2e_sink rate=$E2E_RATE channels=2
+set-default-sink e2e_sink
+EOF
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --system=false --use-pid-file=no \
+    --realtime=no --high-priority=no --log-target=stderr -F "$E2E_DIR/pulse.pa" \
+    >"$E2E_DIR/pulse.log" 2>&1 &
+  E2E_PIDS_PULSE=$!
+  for ((i = 0; i < 200; i++)); do
+    pactl info >/dev/null 2>&1 && break
+    e2e_pid_ended "$E2E_PIDS_PULSE" && break
+    sleep 0.05
+  done
+  pactl info >/dev/null 2>&1 || e2e_abort "PulseAudio did not start"
+  e2e_log "PulseAudio at $PULSE_SERVER"
+}
+
+# A child that has exited but not been waited for is a zombie: kill -0 still
+# succeeds on it, so look at its state.
+e2e_pid_ended() {
+  local stat
+  [[ -r /proc/$1/stat ]] || return 0
+  read -r stat <"/proc/$1/stat" 2>/dev/null || return 0
+  stat=${stat##*) }
+  [[ ${stat:0:1} == Z || ${stat:0:1} == X ]]
+}
+
+e2e_running() { [[ -n $E2E_APP_PID ]] && ! e2e_pid_ended "$E2E_APP_PID"; }
+
+# Starts the program; extra arguments are run before it (e.g. env -u X).
+# Its stderr goes to $E2E_DIR/app<N>.err, named in E2E_APP_ERR.
+E2E_APP_RUNS=0
+e2e_start_app() {
+  E2E_APP_RUNS=$((E2E_APP_RUNS + 1))
+  E2E_APP_ERR="$E2E_DIR/app$E2E_APP_RUNS.err"
+  "$@" "$E2E_BINARY" >"$E2E_DIR/app$E2E_APP_RUNS.out" 2>"$E2E_APP_ERR" &
+  E2E_APP_PID=$!
+}
+
+# Waits up to timeout_ms for the program to end; sets E2E_EXIT_STATUS and
+# E2E_EXIT_MS (time from `since`, in ms since the epoch, else from the call;
+# -1 and status -1 if it did not end).
+e2e_wait_exit() {
+  local timeout_ms=$1 start=${2:-} now
+  [[ -n $start ]] || start=$(e2e_now_ms)
+  E2E_EXIT_MS=-1
+  E2E_EXIT_STATUS=-1
+  while :; do
+    now=$(e2e_now_ms)
+    if e2e_pid_ended "$E2E_APP_PID"; then
+      E2E_EXIT_MS=$((now - start))
+      wait "$E2E_APP_PID"
+      E2E_EXIT_STATUS=$?
+      E2E_APP_PID=''
+      return 0
+    fi
+    ((now - start > timeout_ms)) && return 1
+    sleep 0.01
+  done
+}
+
+# Visible top-level windows titled exactly like the program; menus (override-
+# redirect popups) do not count.
+e2e_windows() {
+  local win
+  for win in $(xdotool search --onlyvisible --name "^${E2E_TITLE}\$" 2>/dev/null); do
+    xwininfo -id "$win" 2>/dev/null | grep -q 'Override Redirect State: no' && echo "$win"
+  done
+}
+e2e_window_count() { e2e_windows | wc -l; }
+
+# Polls until the number of visible "Velumbra 17" windows is n (timeout in ms).
+e2e_wait_window_count() {
+  local n=$1 timeout_ms=${2:-10000} start
+  start=$(e2e_now_ms)
+  while (($(e2e_window_count) != n)); do
+    (($(e2e_now_ms) - start > timeout_ms)) && return 1
+    if [[ -n $E2E_APP_PID ]] && e2e_pid_ended "$E2E_APP_PID"; then return 1; fi
+    sleep 0.05
+  done
+}
+
+# Geometry of a window: sets E2E_GEOM_X E2E_GEOM_Y E2E_GEOM_W E2E_GEOM_H.
+e2e_geometry() {
+  local info
+  info=$(xwininfo -id "$1" 2>/dev/null) || return 1
+  E2E_GEOM_X=$(awk '/Absolute upper-left X:/ {print $4}' <<<"$info")
+  E2E_GEOM_Y=$(awk '/Absolute upper-left Y:/ {print $4}' <<<"$info")
+  E2E_GEOM_W=$(awk '/Width:/ {print $2}' <<<"$info")
+  E2E_GEOM_H=$(awk '/Height:/ {print $2}' <<<"$info")
+}
+
+# Waits for the main window and works out where its content begins.
+# Sets E2E_MAIN_WIN, E2E_CONTENT_X/Y and E2E_BAR_H.
+e2e_wait_main_window() {
+  local timeout_ms=${1:-20000} start win
+  start=$(e2e_now_ms)
+  E2E_MAIN_WIN=''
+  while [[ -z $E2E_MAIN_WIN ]]; do
+    for win in $(e2e_windows); do
+      e2e_geometry "$win" || continue
+      # The main window is the one 300 wide with the content at its bottom.
+      if ((E2E_GEOM_W == 300 && E2E_GEOM_H > 300)); then E2E_MAIN_WIN=$win; fi
+    done
+    [[ -n $E2E_MAIN_WIN ]] && break
+    (($(e2e_now_ms) - start > timeout_ms)) && return 1
+    e2e_pid_ended "$E2E_APP_PID" && return 1
+    sleep 0.1
+  done
+  E2E_BAR_H=$((E2E_GEOM_H - 300))
+  E2E_CONTENT_X=$E2E_GEOM_X
+  E2E_CONTENT_Y=$((E2E_GEOM_Y + E2E_BAR_H))
+  # Without a window manager nothing gives focus; keys go to the focus window.
+  xdotool windowfocus --sync "$E2E_MAIN_WIN" 2>/dev/null || true
+  e2e_wait_painted 115 140 70 20 || return 1
+}
+
+# The window is mapped before Qt has painted it: wait until a region shows
+# more than a flat background (x y w h, content coordinates).
+e2e_wait_painted() {
+  local start colors
+  start=$(e2e_now_ms)
+  while :; do
+    e2e_grab "$E2E_DIR/paint.png" "$@"
+    colors=$(identify -format '%k' "$E2E_DIR/paint.png" 2>/dev/null || echo 0)
+    ((colors > 2)) && return 0
+    (($(e2e_now_ms) - start > 10000)) && return 1
+    sleep 0.1
+  done
+}
+
+e2e_move() { xdotool mousemove --sync $((E2E_CONTENT_X + $1)) $((E2E_CONTENT_Y + $2)); }
+# "click" alone holds the button for ~100 ms; a push button acts on release.
+e2e_click() { e2e_move "$1" "$2" && xdotool click --delay 0 1; }
+e2e_click_named() { e2e_click ${E2E_AT[$1]}; }
+
+# Clicks a control and works out where in the recording the button went up.
+# The recording file lags real time by a varying amount (parec may be slow to
+# write on a loaded machine), while the sink itself runs in real time. Each
+# reading (length L at time t, read after L) bounds the real position from
+# below: P(T) >= L + rate * (T - t). The best of several readings around the
+# click gives E2E_CLICK_POS for the moment just before the release (the
+# click cannot be earlier, so delays measured from it are upper bounds), and
+# E2E_CLICK_POS_AFTER for the moment mouseup returned.
+e2e_timed_click() {
+  local readings=() i t_up t_after best=0 reading len t bound
+  e2e_move ${E2E_AT[$1]} || return 1
+  xdotool mousedown 1
+  for ((i = 0; i < 4; i++)); do readings+=("$(e2e_reading)"); done
+  t_up=${EPOCHREALTIME/[.,]/}
+  xdotool mouseup 1
+  t_after=${EPOCHREALTIME/[.,]/}
+  for ((i = 0; i < 8; i++)); do readings+=("$(e2e_reading)"); sleep 0.01; done
+  best=-1
+  for reading in "${readings[@]}"; do
+    read -r len t <<<"$reading"
+    bound=$((len + (t_up - t) * E2E_RATE / 1000000))
+    ((bound > best)) && best=$bound
+  done
+  E2E_CLICK_POS=$best
+  E2E_CLICK_POS_AFTER=$((best + (t_after - t_up) * E2E_RATE / 1000000))
+}
+
+# Judges a delay measured in samples from E2E_CLICK_POS against a bound in ms.
+# Measured from just before the release it can only be too long, from just
+# after it too short; when the bound lies between the two (xdotool itself was
+# slow to run), the measurement says nothing and returns 2. Logs both figures.
+e2e_judge_delay() {
+  local what=$1 samples=$2 bound=$3 early late
+  early=$(e2e_ms "$samples")
+  late=$(e2e_ms $((samples - (E2E_CLICK_POS_AFTER - E2E_CLICK_POS))))
+  e2e_log "$what: $early ms after the click ($late ms counted from when the release had surely happened)"
+  if ((early <= bound)); then
+    e2e_pass "$what: within $bound ms"
+  elif ((late > bound)); then
+    e2e_fail "$what: over $bound ms"
+    return 1
+  else
+    e2e_log "$what: inconclusive, xdotool took $((early - late)) ms to release the button; measuring again"
+    return 2
+  fi
+}
+
+# "length time_us": the recording's length, then the time it was surely reached.
+e2e_reading() {
+  local len
+  len=$(e2e_record_pos)
+  echo "$len ${EPOCHREALTIME/[.,]/}"
+}
+
+# Centres of the controls, in content coordinates.
+declare -A E2E_AT=(
+  [start]='150 150' [stop]='150 250'
+  ['one shot']='45 30' [looped]='195 30' [original]='195 85' ['one shot with ending']='45 85'
+)
+
+# Grabs a region of the content (x y w h) into a PNG file.
+e2e_grab() {
+  local file=$1 x=$2 y=$3 w=$4 h=$5
+  import -window root -crop "${w}x${h}+$((E2E_CONTENT_X + x))+$((E2E_CONTENT_Y + y))" +repage "$file" 2>/dev/null
+}
+
+# Number of differing pixels between two PNG files of one size; "error" if
+# they could not be compared.
+e2e_pixels_differ() {
+  compare -metric AE "$1" "$2" null: 2>&1 | awk '$1 ~ /^[0-9.e+]+$/ {print int($1 + 0); next} {print "error"}'
+}
+
+# The open popup menu of the program, if any: override-redirect, unlike boxes.
+e2e_popup() {
+  xdotool search --onlyvisible --classname velumbra17 2>/dev/null | while read -r w; do
+    xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: yes' && echo "$w"
+  done | head -n 1
+}
+
+# Clicks the title of the first menu, at the left of the menu bar, and waits
+# for its popup: E2E_MENU_WIN, its corner E2E_MENU_X/Y, its height E2E_MENU_H.
+e2e_open_first_menu() {
+  local start
+  xdotool mousemove --sync $((E2E_CONTENT_X + 30)) $((E2E_CONTENT_Y - E2E_BAR_H / 2)) click --delay 0 1
+  start=$(e2e_now_ms)
+  while E2E_MENU_WIN=$(e2e_popup); [[ -z $E2E_MENU_WIN ]]; do
+    (($(e2e_now_ms) - start > 3000)) && return 1
+    sleep 0.05
+  done
+  local info
+  info=$(xwininfo -id "$E2E_MENU_WIN") || return 1
+  E2E_MENU_X=$(awk '/Absolute upper-left X:/ {print $4}' <<<"$info")
+  E2E_MENU_Y=$(awk '/Absolute upper-left Y:/ {print $4}' <<<"$info")
+  E2E_MENU_H=$(awk '/Height:/ {print $2}' <<<"$info")
+}
+
+# Presses Return in a message box: the newest "Velumbra 17" window that is
+# not the main one, focused first as no window manager does it.
+e2e_dismiss_box() {
+  local win
+  win=$(e2e_windows | while read -r w; do [[ $w != "$E2E_MAIN_WIN" ]] && echo "$w"; done | tail -n 1)
+  [[ -n $win ]] || return 1
+  xdotool windowfocus --sync "$win" 2>/dev/null || true
+  xdotool key --clearmodifiers Return
+}
+
+# --- recording -------------------------------------------------------------
+
+e2e_record_start() {
+  E2E_REC_FILE="$E2E_DIR/rec$(date +%s%N).raw"
+  : >"$E2E_REC_FILE"
+  parec -d e2e_sink.monitor --rate=$E2E_RATE --channels=1 --format=s16le --raw \
+    --latency-msec=5 >"$E2E_REC_FILE" 2>"$E2E_DIR/parec.err" &
+  E2E_REC_PID=$!
+  local i
+  for ((i = 0; i < 100; i++)); do
+    [[ -s $E2E_REC_FILE ]] && return 0
+    sleep 0.05
+  done
+  e2e_abort "parec records nothing"
+}
+
+# Samples recorded so far: the position of "now" in the recording.
+e2e_record_pos() { echo $(($(stat -c %s "$E2E_REC_FILE") / 2)); }
+
+# Waits until the recording holds at least the given sample position.
+e2e_record_until() {
+  local pos=$1 timeout_ms=${2:-10000} start
+  start=$(e2e_now_ms)
+  while (($(e2e_record_pos) < pos)); do
+    (($(e2e_now_ms) - start > timeout_ms)) && return 1
+    sleep 0.05
+  done
+}
+
+e2e_sox_in() { sox -t raw -r $E2E_RATE -e signed -b 16 -c 1 "$E2E_REC_FILE" "$@"; }
+
+# Absolute sample values of [from, from+len) (len empty: to the end), one a line.
+e2e_samples() {
+  local from=$1 len=${2:-}
+  e2e_sox_in -t raw - trim "${from}s" ${len:+"${len}s"} 2>/dev/null |
+    od -An -v -td2 -w2 | awk '{print ($1 < 0 ? -$1 : $1)}'
+}
+
+# Peak level (0..32768) of [from, from+len), measured by sox; "none" if sox
+# could not read it, which no numeric comparison accepts.
+e2e_peak() {
+  e2e_sox_in -n trim "${1}s" "${2}s" stat 2>&1 |
+    awk '/Maximum amplitude/ {max=$3; seen=1} /Minimum amplitude/ {min=-$3}
+         END {if (!seen) {print "none"; exit}
+              if (min > max) max = min; printf "%d\n", max * 32768 + 0.5}'
+}
+
+# Samples from `from` to the first sample at or above the sound level; -1 if none.
+e2e_onset() {
+  e2e_samples "$1" | awk -v t=$E2E_SOUND_LEVEL '$1 >= t {print NR - 1; found = 1; exit}
+                                               END {if (!found) print -1}'
+}
+
+# Samples from `from` to just after the last sample above the given level
+# within [from, from+len); 0 if none is, -1 if nothing could be read.
+e2e_last_above() {
+  e2e_samples "$1" "$2" | awk -v t="$3" '$1 > t {last = NR} END {print (NR ? last + 0 : -1)}'
+}
+
+e2e_ms() { echo $(($1 * 1000 / E2E_RATE)); }
+
+# Keeps the recording (as WAV) among the artifacts.
+e2e_keep_recording() {
+  [[ -n ${E2E_ARTIFACTS:-} && -n ${E2E_RECORDING_NAME:-} && -s $E2E_REC_FILE ]] || return 0
+  mkdir -p "$E2E_ARTIFACTS"
+  e2e_sox_in "$E2E_ARTIFACTS/$E2E_RECORDING_NAME.wav" 2>/dev/null &&
+    echo "recording kept as $E2E_ARTIFACTS/$E2E_RECORDING_NAME.wav"
+}
