@@ -80,9 +80,9 @@ inline void CpuPause() {
 }
 
 // Sleeps (baton released) until the clock reaches target, waking early if the
-// run is killed; the last moments are spun for precision.
-void SleepUntil(double target, RunState& run) {
-  const double sleepUntil = target - kSpinMargin;
+// run is killed; the last moments before a deadline are spun for precision.
+void SleepUntil(double target, bool spin, RunState& run) {
+  const double sleepUntil = spin ? target - kSpinMargin : target;
   const double now = clock::RealNow();
   if (sleepUntil > now) {
     auto deadline = std::chrono::steady_clock::now() +
@@ -90,7 +90,7 @@ void SleepUntil(double target, RunState& run) {
     std::unique_lock lock(run.wakeMutex);
     run.wake.wait_until(lock, deadline, [&] { return run.killed.load(); });
   }
-  while (!run.killed.load() && clock::RealNow() < target) CpuPause();
+  while (spin && !run.killed.load() && clock::RealNow() < target) CpuPause();
 }
 
 void ThrowIfKilled(RunState* run) {
@@ -161,12 +161,12 @@ void Yield() {
   RunState* run = currentRun;
   ThrowIfKilled(run);
   clock::AdvanceOnYield();
-  std::optional<double> target;
-  if (run != nullptr && !clock::IsVirtual()) target = tracker.WakeTarget(waitBook);
+  std::optional<WaitTracker::Wake> wake;
+  if (run != nullptr && !clock::IsVirtual()) wake = tracker.WakeTarget(waitBook);
   tracker.OnYield();
-  if (target) {
+  if (wake) {
     baton.Release();
-    SleepUntil(*target, *run);
+    SleepUntil(wake->at, wake->spin, *run);
     baton.Acquire();
   } else {
     baton.PassIfWanted();

@@ -76,16 +76,18 @@ void WaitTracker::OnOtherCall(WaitBook& book) {
   state_ = State::Idle;
 }
 
-std::optional<double> WaitTracker::WakeTarget(const WaitBook& book) const {
+std::optional<WaitTracker::Wake> WaitTracker::WakeTarget(const WaitBook& book) const {
   if (state_ != State::InWait || yieldedSinceRead_) return std::nullopt;
   const double elapsed = lastTest_ - origin_;
-  if (auto known = book.NextAfter(elapsed)) {
-    const double low = std::max(known->low, elapsed);
-    if (known->high - low <= kPrecision) return origin_ + known->high;
-    // Not known closely yet: probe halfway, and learn from where the wait ends.
-    return origin_ + low + (known->high - low) / 2;
-  }
-  return origin_ + (std::floor(elapsed / kGrid) + 1) * kGrid;
+  auto known = book.NextAfter(elapsed);
+  if (!known) return Wake{origin_ + (std::floor(elapsed / kGrid) + 1) * kGrid, false};
+  const double low = std::max(known->low, elapsed);
+  const bool precise = known->high - low <= kPrecision;
+  // Not known closely yet: probe halfway, and learn from where the wait ends.
+  const double aim = precise ? known->high : low + (known->high - low) / 2;
+  // Steps of the grid that ends at the aim, so the aim itself is reached by a spin.
+  const double stepsBefore = std::max(0.0, std::ceil((aim - elapsed) / kGrid) - 1);
+  return Wake{origin_ + aim - stepsBefore * kGrid, stepsBefore == 0};
 }
 
 }  // namespace fw

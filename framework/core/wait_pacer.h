@@ -2,7 +2,8 @@
 // Learns where the program's timed waits end. Program code waits by reading
 // the clock and yielding until the reading lies far enough past an origin;
 // from the readings that bracket each wait's end the pacer learns the wait
-// lengths, so that a yield can sleep until just before a wait is due.
+// lengths, so that a yield can sleep until just before a wait is due. A wait
+// may be one not met before, so no yield sleeps more than a millisecond.
 #include <cstddef>
 #include <mutex>
 #include <optional>
@@ -36,9 +37,14 @@ class WaitTracker {
   void OnYield();
   void OnOtherCall(WaitBook& book);
 
-  // Absolute clock time at which the yield under way should return, or none
-  // when the thread is not inside a wait.
-  std::optional<double> WakeTarget(const WaitBook& book) const;
+  struct Wake {
+    double at;  // absolute clock time at which the yield under way should return
+    bool spin;  // a deadline or a probe of one: spin the last moments for precision
+  };
+  // None when the thread is not inside a wait. The wait may be one not met
+  // before that ends before the next known deadline, so a yield never sleeps
+  // more than one grid step; the grid's own points are not spun for.
+  std::optional<Wake> WakeTarget(const WaitBook& book) const;
 
   static constexpr double kGrid = 1000.0;    // fallback step for a wait not yet known
   static constexpr double kPrecision = 2.0;  // an interval this narrow is taken as known

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 // One wait of length d as program code makes it: origin, tests, yields in between.
@@ -42,7 +44,8 @@ TEST(WaitTrackerTest, AnUnknownWaitWakesOnTheMillisecondGridFromItsOrigin) {
   tracker.OnClockRead(520, book);
   auto target = tracker.WakeTarget(book);
   ASSERT_TRUE(target);
-  EXPECT_DOUBLE_EQ(*target, 1500);
+  EXPECT_DOUBLE_EQ(target->at, 1500);
+  EXPECT_FALSE(target->spin);
 }
 
 TEST(WaitTrackerTest, RepeatedWaitsAreLearnedUntilTheYieldWakesRightAtTheirEnd) {
@@ -58,13 +61,13 @@ TEST(WaitTrackerTest, RepeatedWaitsAreLearnedUntilTheYieldWakesRightAtTheirEnd) 
   EXPECT_LT(known->low, 175000);
   EXPECT_GE(known->high, 175000);
   EXPECT_LE(known->high - known->low, 3.0);
-  // A new wait of that length: the first yield aims at its end, not before.
+  // A new wait of that length: the yields probe the grid, and the last aims at its end.
   tracker.OnClockRead(origin, book);
-  tracker.OnClockRead(origin + 1, book);
+  tracker.OnClockRead(origin + 174500, book);
   auto target = tracker.WakeTarget(book);
   ASSERT_TRUE(target);
-  EXPECT_GE(*target - origin, 175000 - 3.0);
-  EXPECT_LE(*target - origin, 175000 + 3.0);
+  EXPECT_GE(target->at - origin, 175000 - 3.0);
+  EXPECT_LE(target->at - origin, 175000 + 3.0);
 }
 
 TEST(WaitTrackerTest, YieldsOutsideAWaitDoNotSleep) {
@@ -77,6 +80,37 @@ TEST(WaitTrackerTest, YieldsOutsideAWaitDoNotSleep) {
   tracker.OnClockRead(10, book);
   tracker.OnYield();
   EXPECT_FALSE(tracker.WakeTarget(book));
+}
+
+TEST(WaitTrackerTest, AWaitShorterThanAKnownOneIsLearnedToo) {
+  fw::WaitBook book;
+  fw::WaitTracker tracker;
+  double origin = 0;
+  for (int i = 0; i < 40; ++i) {
+    SimulateWait(tracker, book, origin, 175000, 3.0);
+    origin += 200000;
+  }
+  // The yield never sleeps past the grid, so a shorter wait is seen to end near its length.
+  for (int i = 0; i < 40; ++i) {
+    tracker.OnClockRead(origin, book);
+    double now = origin;
+    tracker.OnClockRead(now, book);
+    while (now - origin < 131250) {
+      auto target = tracker.WakeTarget(book);
+      ASSERT_TRUE(target);
+      tracker.OnYield();
+      now = std::max(target->at, now + 3.0);
+      tracker.OnClockRead(now, book);
+    }
+    EXPECT_LT(now - origin, 131250 + 1000.0 + 3.0);
+    tracker.OnOtherCall(book);
+    origin += 200000;
+  }
+  auto known = book.NextAfter(0);
+  ASSERT_TRUE(known);
+  EXPECT_LE(known->high - known->low, 3.0);
+  EXPECT_GE(known->high, 131250);
+  EXPECT_LT(known->high, 131250 + 3.0);
 }
 
 }  // namespace

@@ -1,0 +1,354 @@
+// The measuring code of the benchmarks, checked on made-up traces and on the
+// real bar operations under the virtual clock. Nothing here depends on timing.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "bench/analysis.h"
+#include "bench/midi_file.h"
+#include "bench/options.h"
+#include "bench/score_signatures.h"
+#include "bench/timing_sink.h"
+#include "bench/trace_recorder.h"
+#include "framework/core/application.h"
+#include "framework/core/clock.h"
+#include "framework/core/scheduler.h"
+#include "framework/testing/recording_platform.h"
+#include "framework/testing/recording_sink.h"
+#include "window/window1.h"
+
+namespace {
+
+using fw::trace::Kind;
+
+// Feeds a made-up trace of one thread to a recorder.
+class FakeThread {
+ public:
+  explicit FakeThread(bench::Recorder& recorder, std::uint64_t id = 1)
+      : recorder_(recorder), id_(id) {}
+  void Read(double t) { recorder_.OnEvent({Kind::ClockRead, 0, 0, t}, id_); }
+  void Yield(double t) { recorder_.OnEvent({Kind::Yield, 0, 0, t}, id_); }
+  void Note(int note, int velocity, double t) {
+    recorder_.OnEvent({Kind::Note, note, velocity, t}, id_);
+  }
+  // A wait as the program's loop makes it: origin, then tests until length.
+  void Wait(double origin, double length, std::initializer_list<double> tests) {
+    Read(origin);
+    bool first = true;
+    for (double test : tests) {
+      if (!first) Yield(test);
+      first = false;
+      Read(origin + test);
+    }
+    (void)length;
+  }
+
+ private:
+  bench::Recorder& recorder_;
+  std::uint64_t id_;
+};
+
+TEST(Tokenizer, WaitsNotesAndYieldsOutsideWaits) {
+  bench::Recorder recorder;
+  FakeThread thread(recorder);
+  thread.Note(60, 100, 0);
+  thread.Wait(1, 175000, {0.5, 174000, 175003});
+  thread.Note(60, 0, 175005);
+  thread.Yield(175006);
+  recorder.Finish();
+  const auto& tokens = recorder.Tokens(1);
+  ASSERT_EQ(tokens.size(), 4u);
+  EXPECT_EQ(tokens[0].kind, bench::Token::Note);
+  ASSERT_EQ(tokens[1].kind, bench::Token::Wait);
+  EXPECT_EQ(tokens[1].wait.yields, 2);
+  EXPECT_DOUBLE_EQ(tokens[1].wait.Length(), 175003);
+  EXPECT_DOUBLE_EQ(tokens[1].wait.PreviousLength(), 174000);
+  EXPECT_TRUE(tokens[1].wait.complete);
+  EXPECT_EQ(tokens[2].kind, bench::Token::Note);
+  EXPECT_EQ(tokens[3].kind, bench::Token::PassYield);
+}
+
+TEST(Tokenizer, BackToBackWaitsSplitAtAReadWithoutYield) {
+  bench::Recorder recorder;
+  FakeThread thread(recorder);
+  thread.Wait(0, 100, {1, 100});
+  thread.Wait(101, 200, {1, 200});
+  recorder.Finish();
+  const auto& tokens = recorder.Tokens(1);
+  ASSERT_EQ(tokens.size(), 2u);
+  EXPECT_DOUBLE_EQ(tokens[0].wait.Length(), 100);
+  EXPECT_DOUBLE_EQ(tokens[1].wait.origin, 101);
+  EXPECT_DOUBLE_EQ(tokens[1].wait.Length(), 200);
+}
+
+TEST(Tokenizer, AYieldAfterAWaitsEndIsAPassYield) {
+  bench::Recorder recorder;
+  FakeThread thread(recorder);
+  thread.Wait(0, 100, {1, 100});
+  thread.Yield(101);
+  thread.Note(50, 90, 102);
+  recorder.Finish();
+  const auto& tokens = recorder.Tokens(1);
+  ASSERT_EQ(tokens.size(), 3u);
+  EXPECT_EQ(tokens[0].kind, bench::Token::Wait);
+  EXPECT_EQ(tokens[1].kind, bench::Token::PassYield);
+  EXPECT_DOUBLE_EQ(tokens[1].t, 101);
+  EXPECT_EQ(tokens[2].kind, bench::Token::Note);
+}
+
+TEST(Tokenizer, AStreamEndingInAYieldLeavesTheWaitIncomplete) {
+  bench::Recorder recorder;
+  FakeThread thread(recorder);
+  thread.Wait(0, 700000, {1, 200000});
+  thread.Yield(200001);  // killed here
+  recorder.Finish();
+  const auto& tokens = recorder.Tokens(1);
+  ASSERT_EQ(tokens.size(), 1u);
+  EXPECT_FALSE(tokens[0].wait.complete);
+  EXPECT_FALSE(bench::GuessLength(tokens[0].wait));
+}
+
+TEST(Tokenizer, ThreadsAreKeptApart) {
+  bench::Recorder recorder;
+  FakeThread mode(recorder, 7), gui(recorder, 0);
+  mode.Read(0);
+  mode.Read(1);
+  mode.Yield(2);
+  gui.Note(60, 0, 3);
+  gui.Yield(4);
+  mode.Read(175000);
+  mode.Note(60, 0, 175001);
+  recorder.Finish();
+  ASSERT_EQ(recorder.Tokens(7).size(), 2u);
+  EXPECT_DOUBLE_EQ(recorder.Tokens(7)[0].wait.Length(), 175000);
+  EXPECT_EQ(recorder.Tokens(0).size(), 2u);
+  EXPECT_EQ(recorder.NoteCalls().size(), 2u);
+  EXPECT_EQ(recorder.ModeTokens().size(), 2u);
+}
+
+TEST(Lengths, BracketsAndGuesses) {
+  bench::WaitReadings wait{0, 174999, 175010, 3, true};
+  EXPECT_TRUE(bench::Brackets(wait, 175000));
+  EXPECT_FALSE(bench::Brackets(wait, 131250));  // ended later than it needed
+  EXPECT_EQ(bench::GuessLength(wait), 175000);
+  // Learnt by halves: the test before the end was early, but the largest fit wins.
+  bench::WaitReadings early{0, 100, 175500, 2, true};
+  EXPECT_EQ(bench::GuessLength(early), 175000);
+  bench::WaitReadings tooShort{0, 0.5, 40000, 1, true};
+  EXPECT_FALSE(bench::GuessLength(tooShort));
+}
+
+TEST(Signatures, EveryBarOperationOfTheWindowIsKnown) {
+  EXPECT_EQ(bench::AllBars().size(), Window1::BarOperationTable().size());
+  for (const auto& row : Window1::BarOperationTable()) {
+    EXPECT_NE(bench::BarNamed(row.name), nullptr) << row.name;
+  }
+  EXPECT_EQ(bench::BarNamed("barFortyTwo"), nullptr);
+}
+
+TEST(Signatures, TheWrittenPieceWaits103Seconds) {
+  double total = 0;
+  for (const auto& name : bench::WrittenOrder()) total += bench::BarNamed(name)->waitSum;
+  EXPECT_DOUBLE_EQ(total, 103.0e6);
+  EXPECT_EQ(bench::WrittenOrder().front(), "barOne");
+  EXPECT_EQ(bench::WrittenOrder().back(), "barThirtyEight");
+}
+
+TEST(Signatures, KnownLengthsAreTheScoresElevenValues) {
+  const std::vector<double> expected{3000000, 700000, 656250, 437500, 262500, 175000,
+                                     131250,  125000, 87500,  65625,  43750};
+  EXPECT_EQ(bench::KnownWaitLengths(), expected);
+}
+
+// The real bar operations, played on a mode thread under the virtual clock.
+class RealBars : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fw::ResetRuntime();
+    fw::testing::InstallRecordingPlatform();
+    fw::testing::InstallRecordingSink();
+    fw::clock::UseVirtualClock(3125.0);
+    recorder.Install();
+    MakeDefaultView();
+    window = accessors::Window1();
+  }
+  void TearDown() override {
+    fw::ResetRuntime();
+    bench::Recorder::Uninstall();
+    window.reset();
+    fw::clock::UseRealClock();
+  }
+
+  void Play(const std::vector<std::string>& names) {
+    auto run = std::make_shared<fw::scheduler::RunState>();
+    fw::scheduler::Start(run, [this, names] {
+      for (const auto& name : names) ((*window).*Window1::BarOperationNamed(name))();
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (fw::scheduler::AnyRunning() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_FALSE(fw::scheduler::AnyRunning());
+    recorder.Finish();
+  }
+
+  bench::Recorder recorder;
+  std::shared_ptr<Window1> window;
+};
+
+TEST_F(RealBars, EachOperationMatchesItsSignatureExactly) {
+  std::vector<std::string> names;
+  for (const auto& row : Window1::BarOperationTable()) names.emplace_back(row.name);
+  Play(names);
+  const auto analysis = bench::Analyse(recorder.ModeTokens(), &names);
+  ASSERT_EQ(analysis.bars.size(), names.size());
+  EXPECT_EQ(analysis.unmatchedTokens, 0u);
+  for (const auto& wait : analysis.waits) EXPECT_DOUBLE_EQ(wait.overshoot, 0);
+}
+
+TEST_F(RealBars, BarsAreFoundWithoutBeingToldTheOrder) {
+  const std::vector<std::string> names{"barThirtyFourOneShot", "barThirtyFour", "barEighteen",
+                                       "barOne"};
+  Play(names);
+  const auto analysis = bench::Analyse(recorder.ModeTokens());
+  ASSERT_EQ(analysis.bars.size(), 4u);
+  for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(analysis.bars[i].bar->name, names[i]);
+  // Each bar lasts exactly its waits plus the virtual quanta of its passes' yields.
+  EXPECT_DOUBLE_EQ(analysis.bars[0].Excess(), 0);
+  EXPECT_DOUBLE_EQ(analysis.bars[2].Excess(), 0);
+}
+
+TEST_F(RealBars, IdealTimelineMakesAMidiFileOfTheScore) {
+  Play({"barThirtyEight"});
+  const auto tokens = recorder.ModeTokens();
+  const auto analysis = bench::Analyse(tokens);
+  double end = 0;
+  const auto events = bench::IdealTimeline(tokens, analysis, &end);
+  const double waits = bench::BarNamed("barThirtyEight")->waitSum;
+  EXPECT_DOUBLE_EQ(end, waits);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.front().kind, bench::MidiEvent::NoteOn);
+  EXPECT_EQ(events.front().data, 36);
+  EXPECT_EQ(events.front().velocity, 50);
+  EXPECT_DOUBLE_EQ(events[3].t, 175000);  // after the first step's wait
+  EXPECT_DOUBLE_EQ(events.back().t, waits);
+  EXPECT_EQ(events.back().kind, bench::MidiEvent::NoteOff);
+}
+
+TEST(Statistics, NearestRankPercentiles) {
+  std::vector<double> values;
+  for (int i = 1; i <= 100; ++i) values.push_back(i);
+  EXPECT_EQ(bench::Percentile(values, 50), 50);
+  EXPECT_EQ(bench::Percentile(values, 99), 99);
+  EXPECT_EQ(bench::Percentile(values, 100), 100);
+  EXPECT_EQ(bench::Percentile({7}, 99), 7);
+  EXPECT_FALSE(bench::Percentile({}, 50));
+}
+
+TEST(Statistics, SummaryLineOfKeysAndValues) {
+  bench::SummaryLine line;
+  line.Add("bars", 38LL);
+  line.Add("median", std::optional<double>(1.25), 2);
+  line.Add("none", std::nullopt);
+  EXPECT_EQ(line.Text(), "bars=38 median=1.25 none=-");
+}
+
+TEST(Statistics, DriftAndExcessFromBars) {
+  bench::Recorder recorder;
+  FakeThread thread(recorder);
+  // The last bar with every wait 10 µs late.
+  const auto* bar = bench::BarNamed("barThirtyEight");
+  double t = 0;
+  std::size_t waits = 0;
+  for (const auto& step : bar->steps) {
+    if (step.kind == bench::Step::Note) {
+      thread.Note(step.note, step.velocity, t);
+    } else if (step.kind == bench::Step::Wait) {
+      thread.Wait(t, step.length, {0.1, step.length + 10});
+      t += step.length + 10;
+      ++waits;
+    }
+  }
+  recorder.Finish();
+  const auto analysis = bench::Analyse(recorder.ModeTokens());
+  ASSERT_EQ(analysis.bars.size(), 1u);
+  EXPECT_DOUBLE_EQ(analysis.bars[0].Excess(), 10.0 * static_cast<double>(waits));
+  ASSERT_EQ(analysis.waits.size(), waits);
+  EXPECT_DOUBLE_EQ(analysis.waits[0].overshoot, 10);
+  bench::SummaryLine line;
+  bench::AddTimingFigures(line, analysis);
+  char drift[32];
+  std::snprintf(drift, sizeof drift, "drift_ms=%.2f", 10.0 * static_cast<double>(waits) / 1e3);
+  EXPECT_NE(line.Text().find(drift), std::string::npos) << line.Text();
+  EXPECT_NE(line.Text().find("late_waits=0"), std::string::npos);
+}
+
+TEST(MidiFile, HeaderTempoAndExactTicks) {
+  const std::vector<bench::MidiEvent> events{{bench::MidiEvent::NoteOn, 0, 60, 100},
+                                             {bench::MidiEvent::NoteOff, 175000, 60, 0}};
+  const auto bytes = bench::EncodeMidiFile(events, 3175000);
+  ASSERT_GE(bytes.size(), 22u);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "MThd");
+  EXPECT_EQ(bytes[13], 96);  // ticks per quarter
+  EXPECT_EQ(std::string(bytes.begin() + 14, bytes.begin() + 18), "MTrk");
+  // Tempo 300000 µs a quarter: one tick is 3125 µs.
+  const std::vector<std::uint8_t> tempo{0x00, 0xFF, 0x51, 0x03, 0x04, 0x93, 0xE0};
+  EXPECT_TRUE(std::equal(tempo.begin(), tempo.end(), bytes.begin() + 22));
+  // Note on at 0, note off 56 ticks later, end of track 960 ticks after that.
+  const std::vector<std::uint8_t> body{0x00, 0x90, 60,   100,  56,   0x80, 60,
+                                       0,    0x87, 0x40, 0xFF, 0x2F, 0x00};
+  EXPECT_TRUE(std::equal(body.begin(), body.end(), bytes.begin() + 29));
+  EXPECT_EQ(bytes.size(), 29 + body.size());
+}
+
+TEST(Options, ModesBarsAndMistakes) {
+  std::string error;
+  auto options = bench::ParseOptions({"--mode", "original", "--clock", "virtual", "--sound",
+                                      "fluidsynth", "--seed", "7", "--realtime"},
+                                     &error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->mode, "original");
+  EXPECT_TRUE(options->virtualClock);
+  EXPECT_TRUE(options->fluidSynth);
+  EXPECT_EQ(options->seed, 7u);
+  EXPECT_TRUE(options->realtime);
+
+  options = bench::ParseOptions({"--bars", "barOne,barThirtyEight", "--repeat", "3"}, &error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->bars, (std::vector<std::string>{"barOne", "barThirtyEight"}));
+  EXPECT_EQ(options->repeat, 3);
+
+  EXPECT_FALSE(bench::ParseOptions({"--bars", "barZero"}, &error));
+  EXPECT_FALSE(bench::ParseOptions({"--mode", "shuffled"}, &error));
+  EXPECT_FALSE(bench::ParseOptions({"--mode", "looped"}, &error));  // never ends by itself
+  EXPECT_FALSE(bench::ParseOptions({}, &error));
+  EXPECT_FALSE(bench::ParseOptions({"--mode", "original", "--bars", "barOne"}, &error));
+  EXPECT_FALSE(bench::ParseOptions({"--mode"}, &error));
+}
+
+TEST(TimingSink, FirstNoteAndLastRelease) {
+  const std::vector<bench::SinkCall> calls{{bench::SinkCall::Program, 0, 100},
+                                           {bench::SinkCall::On, 60, 1100},
+                                           {bench::SinkCall::Off, 60, 5000},
+                                           {bench::SinkCall::On, 62, 6000},
+                                           {bench::SinkCall::Off, 62, 9000}};
+  EXPECT_EQ(bench::FirstNoteOnAfter(calls, 100), 1.0);
+  EXPECT_EQ(bench::LastReleaseAfter(calls, 4000, 8000), 1.0);
+  EXPECT_EQ(bench::NoteOnsAfter(calls, 4000), 1);
+  EXPECT_FALSE(bench::LastReleaseAfter(calls, 9500, 10000));
+}
+
+TEST(TimingSink, ForwardsEveryCall) {
+  auto inner = std::make_shared<fw::testing::RecordingSink>();
+  bench::TimingSink sink(inner);
+  sink.ProgramChange(0);
+  sink.NoteOn(60, 90);
+  sink.NoteOff(60);
+  EXPECT_EQ(inner->Messages().size(), 3u);
+  EXPECT_EQ(sink.Calls().size(), 3u);
+  EXPECT_TRUE(inner->Sounding().empty());
+}
+
+}  // namespace

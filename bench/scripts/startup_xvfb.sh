@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The real program under Xvfb: from exec to its window being shown (mapped and
+# viewable, as xdotool sees it), over RUNS runs. Quits each with Ctrl+Q.
+source "$(dirname "$0")/common.sh"
+build
+start_pulse
+runs=${RUNS:-10}
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >"$OUT_DIR/xvfb.log" 2>&1 &
+BUSY_PIDS+=($!)  # stopped on exit with the rest
+export DISPLAY=$display
+for _ in $(seq 100); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.05; done
+
+for run in $(seq "$runs"); do
+  start=$EPOCHREALTIME
+  "$APP" >"$OUT_DIR/app.out" 2>&1 &
+  app=$!
+  deadline=$((SECONDS + 10))
+  until window=$(xdotool search --onlyvisible --name '^Velumbra 17$' 2>/dev/null); do
+    if ((SECONDS > deadline)); then
+      echo "run $run: no window after 10 s; see $OUT_DIR/app.out" >&2
+      kill "$app" 2>/dev/null || true
+      exit 1
+    fi
+  done
+  end=$EPOCHREALTIME
+  printf 'run %2d: exec to window shown %.1f ms\n' "$run" "$(echo "($end - $start) * 1000" | bc -l)"
+  xdotool key --window "$window" ctrl+q 2>/dev/null || true
+  for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.02; done
+  kill "$app" 2>/dev/null || true
+  wait "$app" 2>/dev/null || true
+done
