@@ -56,91 +56,92 @@ const std::vector<fw::Property>& ModeThreadRecord() {
   return record;
 }
 
-// Creates, constructs and registers a mode thread, then configures it and binds
-// its Run event through the class it is known by.
-template <typename ThreadControl, typename KnownAs>
-void CreateModeThread(Window1& window, const char* name, void (Window1::*handler)()) {
+std::vector<fw::Property> ProgressWheelRecord() {
+  return {{"Name", "ProgressWheel1"s},
+          {"Index", kNoControlArrayIndex},
+          {"Left", 133},
+          {"Top", 183},
+          {"Width", 34},
+          {"Height", 34},
+          {"LockLeft", false},
+          {"LockTop", false},
+          {"LockRight", false},
+          {"LockBottom", false},
+          {"TabPanelIndex", 0},
+          {"InitialParent", ""s},
+          {"Visible", false},
+          {"HelpTag", ""s},
+          {"AutoDeactivate", true},
+          {"Enabled", true}};
+}
+
+std::vector<fw::Property> NotePlayerRecord() {
+  return {{"Name", "NotePlayer1"s},
+          {"Index", kNoControlArrayIndex},
+          {"Instrument", 1},
+          {"TabPanelIndex", 0}};
+}
+
+// Creates a control, constructs it (thread controls have a constructor of
+// their own), registers it, then looks it up again and applies its record
+// through the class it is known by.
+template <typename Created, typename KnownAs>
+void CreateControl(Window1& window, const char* name, const std::vector<fw::Property>& record) {
   {
-    auto thread = std::make_shared<ThreadControl>();
-    thread->Constructor();
-    window.AddControl(name, thread);
+    auto control = std::make_shared<Created>();
+    if constexpr (requires { control->Constructor(); }) control->Constructor();
+    window.AddControl(name, control);
   }
   Tarnwick::SetProperties(
-      *fw::RuntimeCheckCast<KnownAs>(fw::RuntimeWindowControlByName(&window, name)),
-      ModeThreadRecord());
+      *fw::RuntimeCheckCast<KnownAs>(fw::RuntimeWindowControlByName(&window, name)), record);
+}
+
+template <typename KnownAs>
+void BindEvent(Window1& window, const char* name, const char* event, void (Window1::*handler)()) {
   fw::InstallInstanceEventHandler(
-      fw::RuntimeCheckCast<KnownAs>(fw::RuntimeWindowControlByName(&window, name)), "Run", handler);
+      fw::RuntimeCheckCast<KnownAs>(fw::RuntimeWindowControlByName(&window, name)), event, handler);
 }
 
 }  // namespace
 
 void Window1::CreateControls0() {
-  auto registerControl = [this](const std::string& name, std::shared_ptr<fw::Object> control) {
-    AddControl(name, control);
-  };
-  auto lookUp = [this](const char* name) { return fw::RuntimeWindowControlByName(this, name); };
+  CreateControl<fw::PushButton, fw::PushButton>(
+      *this, "play", PushButtonRecord("play", {115, 140, 70, 20}, "start", true));
+  BindEvent<fw::PushButton>(*this, "play", "Action", &Window1::play_Action);
 
-  registerControl("play", std::make_shared<fw::PushButton>());
-  Tarnwick::SetProperties(*fw::RuntimeCheckCast<fw::PushButton>(lookUp("play")),
-                          PushButtonRecord("play", {115, 140, 70, 20}, "start", true));
-  fw::InstallInstanceEventHandler(fw::RuntimeCheckCast<fw::PushButton>(lookUp("play")), "Action",
-                                  &Window1::play_Action);
+  CreateControl<fw::ProgressWheel, fw::ProgressWheel>(*this, "ProgressWheel1",
+                                                      ProgressWheelRecord());
 
-  registerControl("ProgressWheel1", std::make_shared<fw::ProgressWheel>());
-  Tarnwick::SetProperties(*fw::RuntimeCheckCast<fw::ProgressWheel>(lookUp("ProgressWheel1")),
-                          {{"Name", "ProgressWheel1"s},
-                           {"Index", kNoControlArrayIndex},
-                           {"Left", 133},
-                           {"Top", 183},
-                           {"Width", 34},
-                           {"Height", 34},
-                           {"LockLeft", false},
-                           {"LockTop", false},
-                           {"LockRight", false},
-                           {"LockBottom", false},
-                           {"TabPanelIndex", 0},
-                           {"InitialParent", ""s},
-                           {"Visible", false},
-                           {"HelpTag", ""s},
-                           {"AutoDeactivate", true},
-                           {"Enabled", true}});
+  CreateControl<fw::PushButton, fw::PushButton>(
+      *this, "stop", PushButtonRecord("stop", {115, 240, 70, 20}, "stop", false));
+  BindEvent<fw::PushButton>(*this, "stop", "Action", &Window1::stop_Action);
 
-  registerControl("stop", std::make_shared<fw::PushButton>());
-  Tarnwick::SetProperties(*fw::RuntimeCheckCast<fw::PushButton>(lookUp("stop")),
-                          PushButtonRecord("stop", {115, 240, 70, 20}, "stop", false));
-  fw::InstallInstanceEventHandler(fw::RuntimeCheckCast<fw::PushButton>(lookUp("stop")), "Action",
-                                  &Window1::stop_Action);
+  CreateControl<fw::NotePlayer, fw::NotePlayer>(*this, "NotePlayer1", NotePlayerRecord());
 
-  registerControl("NotePlayer1", std::make_shared<fw::NotePlayer>());
-  Tarnwick::SetProperties(*fw::RuntimeCheckCast<fw::NotePlayer>(lookUp("NotePlayer1")),
-                          {{"Name", "NotePlayer1"s},
-                           {"Index", kNoControlArrayIndex},
-                           {"Instrument", 1},
-                           {"TabPanelIndex", 0}});
+  CreateControl<Window1::OneShot, Class1>(*this, "OneShot", ModeThreadRecord());
+  BindEvent<Class1>(*this, "OneShot", "Run", &Window1::OneShot_Run);
 
-  CreateModeThread<Window1::OneShot, Class1>(*this, "OneShot", &Window1::OneShot_Run);
-
-  registerControl("OriginalButton", std::make_shared<fw::RadioButton>());
-  Tarnwick::SetProperties(
-      *fw::RuntimeCheckCast<fw::RadioButton>(lookUp("OriginalButton")),
+  CreateControl<fw::RadioButton, fw::RadioButton>(
+      *this, "OriginalButton",
       RadioButtonRecord("OriginalButton", {185, 75, 80, 20}, "original", false));
 
-  registerControl("OneShotButton", std::make_shared<fw::RadioButton>());
-  Tarnwick::SetProperties(*fw::RuntimeCheckCast<fw::RadioButton>(lookUp("OneShotButton")),
-                          RadioButtonRecord("OneShotButton", {35, 20, 80, 20}, "one shot", true));
+  CreateControl<fw::RadioButton, fw::RadioButton>(
+      *this, "OneShotButton",
+      RadioButtonRecord("OneShotButton", {35, 20, 80, 20}, "one shot", true));
 
-  CreateModeThread<Window1::Original, fw::Thread>(*this, "Original", &Window1::Original_Run);
+  CreateControl<Window1::Original, fw::Thread>(*this, "Original", ModeThreadRecord());
+  BindEvent<fw::Thread>(*this, "Original", "Run", &Window1::Original_Run);
 
-  registerControl("LoopedButton", std::make_shared<fw::RadioButton>());
-  Tarnwick::SetProperties(*fw::RuntimeCheckCast<fw::RadioButton>(lookUp("LoopedButton")),
-                          RadioButtonRecord("LoopedButton", {185, 20, 80, 20}, "looped", false));
+  CreateControl<fw::RadioButton, fw::RadioButton>(
+      *this, "LoopedButton", RadioButtonRecord("LoopedButton", {185, 20, 80, 20}, "looped", false));
 
-  CreateModeThread<Window1::Looped, fw::Thread>(*this, "Looped", &Window1::Looped_Run);
+  CreateControl<Window1::Looped, fw::Thread>(*this, "Looped", ModeThreadRecord());
+  BindEvent<fw::Thread>(*this, "Looped", "Run", &Window1::Looped_Run);
 
-  registerControl("OneShotEndButton", std::make_shared<fw::RadioButton>());
-  Tarnwick::SetProperties(
-      *fw::RuntimeCheckCast<fw::RadioButton>(lookUp("OneShotEndButton")),
+  CreateControl<fw::RadioButton, fw::RadioButton>(
+      *this, "OneShotEndButton",
       RadioButtonRecord("OneShotEndButton", {35, 70, 97, 30}, "one shot with ending", false));
 
-  CreateModeThread<Window1::OneShotEnd, fw::Thread>(*this, "OneShotEnd", &Window1::OneShotEnd_Run);
+  CreateControl<Window1::OneShotEnd, fw::Thread>(*this, "OneShotEnd", ModeThreadRecord());
+  BindEvent<fw::Thread>(*this, "OneShotEnd", "Run", &Window1::OneShotEnd_Run);
 }
