@@ -140,3 +140,16 @@ TEST_F(WindowViewTest, ClicksStartAndStopAndTheWidgetsFollowTheState) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowViewTest, AWindowManagerCloseRequestQuitsLikeTheQuitItem) {
+  ASSERT_NE(main, nullptr);
+  // Without the quit road the loop would only end by the fallback timer, with 1.
+  QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });
+  QTimer::singleShot(0, [&] { main->close(); });
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_TRUE(main->isVisible()) << "the window stays until the process ends";
+}
+
+}  // namespace
