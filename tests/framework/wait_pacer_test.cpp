@@ -21,6 +21,16 @@ void SimulateWait(fw::WaitTracker& tracker, fw::WaitBook& book, double origin, d
   tracker.OnOtherCall(book);  // the step's note calls follow
 }
 
+// Forty waits of 175000 µs, one every 200000 µs; returns the next origin.
+double LearnBaseStep(fw::WaitTracker& tracker, fw::WaitBook& book) {
+  double origin = 0;
+  for (int i = 0; i < 40; ++i) {
+    SimulateWait(tracker, book, origin, 175000, 3.0);
+    origin += 200000;
+  }
+  return origin;
+}
+
 TEST(WaitBookTest, OverlappingObservationsNarrowOneInterval) {
   fw::WaitBook book;
   book.Learn(174000, 176000);
@@ -51,11 +61,7 @@ TEST(WaitTrackerTest, AnUnknownWaitWakesOnTheMillisecondGridFromItsOrigin) {
 TEST(WaitTrackerTest, RepeatedWaitsAreLearnedUntilTheYieldWakesRightAtTheirEnd) {
   fw::WaitBook book;
   fw::WaitTracker tracker;
-  double origin = 0;
-  for (int i = 0; i < 40; ++i) {
-    SimulateWait(tracker, book, origin, 175000, 3.0);
-    origin += 200000;
-  }
+  double origin = LearnBaseStep(tracker, book);
   auto known = book.NextAfter(0);
   ASSERT_TRUE(known);
   EXPECT_LT(known->low, 175000);
@@ -85,11 +91,7 @@ TEST(WaitTrackerTest, YieldsOutsideAWaitDoNotSleep) {
 TEST(WaitTrackerTest, AWaitShorterThanAKnownOneIsLearnedToo) {
   fw::WaitBook book;
   fw::WaitTracker tracker;
-  double origin = 0;
-  for (int i = 0; i < 40; ++i) {
-    SimulateWait(tracker, book, origin, 175000, 3.0);
-    origin += 200000;
-  }
+  double origin = LearnBaseStep(tracker, book);
   // The yield never sleeps past the grid, so a shorter wait is seen to end near its length.
   for (int i = 0; i < 40; ++i) {
     tracker.OnClockRead(origin, book);
