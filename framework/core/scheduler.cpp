@@ -144,6 +144,7 @@ void Start(const std::shared_ptr<RunState>& run, std::function<void()> body) {
                        run->finished = true;
                        currentRun = nullptr;
                        baton.Release();
+                       run->Wake();  // a Run waiting for this run to finish
                      })});
 }
 
