@@ -8,10 +8,7 @@ E2E_BINARY=$1
 E2E_ARTIFACTS=$2
 
 E2E_RECORDING_NAME=about
-e2e_init
-e2e_start_x
-e2e_start_pulse
-e2e_record_start
+e2e_start_session
 e2e_start_app
 e2e_wait_main_window || e2e_abort "the main window did not appear"
 

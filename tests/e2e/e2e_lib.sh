@@ -393,6 +393,14 @@ e2e_dismiss_box() {
 
 # --- recording -------------------------------------------------------------
 
+# A private display and sound server, with the sink's monitor being recorded.
+e2e_start_session() {
+  e2e_init
+  e2e_start_x
+  e2e_start_pulse
+  e2e_record_start
+}
+
 e2e_record_start() {
   E2E_REC_FILE="$E2E_DIR/rec$(date +%s%N).raw"
   : >"$E2E_REC_FILE"

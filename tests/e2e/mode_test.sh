@@ -19,10 +19,7 @@ readonly AFTER_STOP_MS=2500
 slug=${MODE// /_}
 
 E2E_RECORDING_NAME="mode-$slug"
-e2e_init
-e2e_start_x
-e2e_start_pulse
-e2e_record_start
+e2e_start_session
 e2e_start_app
 e2e_wait_main_window || e2e_abort "the main window did not appear"
 

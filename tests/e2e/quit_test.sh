@@ -16,10 +16,7 @@ RANDOM=$seed
 e2e_log "random seed $seed (set E2E_SEED=$seed to repeat)"
 
 E2E_RECORDING_NAME=quit
-e2e_init
-e2e_start_x
-e2e_start_pulse
-e2e_record_start
+e2e_start_session
 
 quit_while_playing() {
   local mode=$1 delay onset key_at peak exit_pos inputs sent

@@ -8,10 +8,7 @@ source "$(dirname "$0")/e2e_lib.sh"
 E2E_BINARY=$1
 E2E_ARTIFACTS=$2
 
-e2e_init
-e2e_start_x
-e2e_start_pulse
-e2e_record_start
+e2e_start_session
 shown_from=$(e2e_now_ms)
 e2e_start_app
 e2e_wait_main_window || e2e_abort "no window \"$E2E_TITLE\" with a 300 wide content appeared"
