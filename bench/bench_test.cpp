@@ -326,6 +326,11 @@ TEST(Options, ModesBarsAndMistakes) {
   EXPECT_FALSE(bench::ParseOptions({}, &error));
   EXPECT_FALSE(bench::ParseOptions({"--mode", "original", "--bars", "barOne"}, &error));
   EXPECT_FALSE(bench::ParseOptions({"--mode"}, &error));
+
+  // Asking for help is not a mistake, whatever follows it.
+  options = bench::ParseOptions({"--help", "--mode"}, &error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_TRUE(options->help);
 }
 
 TEST(TimingSink, FirstNoteAndLastRelease) {

@@ -11,7 +11,7 @@ const char* const kUsage =
     "NAME[,NAME...])\n"
     "               [--repeat N] [--stop-after SECONDS] [--clock real|virtual]\n"
     "               [--sound record|fluidsynth] [--seed N] [--realtime] [--midi FILE]\n"
-    "               [--waits FILE] [--no-csv]\n"
+    "               [--waits FILE] [--no-csv] [--help]\n"
     "Prints one line per note call on stdout (t_us,note,velocity; t from the first call)\n"
     "and one line of key=value figures on stderr.\n";
 
@@ -55,6 +55,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto value = [&]() -> const std::string* { return i + 1 < args.size() ? &args[++i] : nullptr; };
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+      return options;
+    }
     if (arg == "--realtime") {
       options.realtime = true;
       continue;

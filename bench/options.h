@@ -18,6 +18,7 @@ struct Options {
   std::string midiPath;   // write the mode thread's calls there with ideal timing
   std::string waitsPath;  // write every measured wait there
   bool csv = true;
+  bool help = false;  // print the usage and do nothing else
 };
 
 // The radio button that selects a mode; null for an unknown mode.

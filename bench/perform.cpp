@@ -121,6 +121,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bench::Options& options = *parsed;
+  if (options.help) {
+    std::fputs(bench::kUsage, stdout);
+    return 0;
+  }
 
   auto platformOwner = std::make_unique<BenchPlatform>();
   BenchPlatform& platform = *platformOwner;

@@ -105,11 +105,15 @@ int main(int argc, char** argv) {
     error = "only --mode original has a fixed order of bars";
     options.reset();
   }
+  const char* const spinUsage =
+      "usage: spin_wait (--mode original | --bars NAME[,NAME...]) "
+      "[--repeat N] [--sound record|fluidsynth] [--waits FILE] [--no-csv] [--help]\n";
+  if (options && options->help) {
+    std::fputs(spinUsage, stdout);
+    return 0;
+  }
   if (!options) {
-    std::fprintf(stderr,
-                 "spin_wait: %s\nusage: spin_wait (--mode original | --bars NAME[,NAME...]) "
-                 "[--repeat N] [--sound record|fluidsynth] [--waits FILE] [--no-csv]\n",
-                 error.c_str());
+    std::fprintf(stderr, "spin_wait: %s\n%s", error.c_str(), spinUsage);
     return 2;
   }
   std::vector<std::string> order;
