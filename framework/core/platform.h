@@ -17,8 +17,15 @@ class Platform {
   virtual void ShowWindow(Window& window) = 0;
   // A control's state changed; called by the baton holder.
   virtual void ControlChanged(Object& control) = 0;
-  // Modal message box; called without the baton, from any thread.
+  // Modal message box; called without the baton, from any thread. From a
+  // thread other than the GUI thread it may wait for the GUI thread to show it.
   virtual void ShowMessage(const std::string& text) = 0;
+  // On the GUI thread, without the baton: whether a box of another thread
+  // waits for this thread to show it, and showing the oldest such box now
+  // (false when none waits). A GUI thread that must wait for a mode thread
+  // shows that thread's box itself, or each would wait for the other.
+  virtual bool HasWaitingMessage() const { return false; }
+  virtual bool ShowWaitingMessage() { return false; }
   virtual int RunEventLoop() = 0;
   virtual void Quit() = 0;
   // Releases threads blocked in ShowMessage before they are joined.

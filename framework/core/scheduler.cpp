@@ -148,9 +148,11 @@ void Start(const std::shared_ptr<RunState>& run, std::function<void()> body) {
                      })});
 }
 
-bool WaitUntilFinished(RunState& run, std::chrono::milliseconds limit) {
+bool WaitUntilFinished(RunState& run, std::chrono::milliseconds limit,
+                       const std::function<bool()>& orWhen) {
   std::unique_lock lock(run.wakeMutex);
-  return run.wake.wait_for(lock, limit, [&] { return run.finished.load(); });
+  return run.wake.wait_for(lock, limit,
+                           [&] { return run.finished.load() || (orWhen && orWhen()); });
 }
 
 void MarkKilled(RunState& run) {

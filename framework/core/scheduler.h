@@ -35,9 +35,11 @@ std::uint64_t CurrentRunId();
 // Starts body on a new OS thread that runs under the baton as `run`.
 void Start(const std::shared_ptr<RunState>& run, std::function<void()> body);
 
-// Waits (the caller must not hold the baton) until the run has finished or
-// the time is up; true when it finished.
-bool WaitUntilFinished(RunState& run, std::chrono::milliseconds limit);
+// Waits (the caller must not hold the baton) until the run has finished, or
+// orWhen holds (asked whenever the run is woken), or the time is up; false
+// when the time is up.
+bool WaitUntilFinished(RunState& run, std::chrono::milliseconds limit,
+                       const std::function<bool()>& orWhen = nullptr);
 
 // Marks a run killed and wakes it if it sleeps in a yield.
 void MarkKilled(RunState& run);

@@ -3,11 +3,30 @@
 #include "framework/core/application.h"
 #include "framework/core/clock.h"
 #include "framework/core/note_player.h"
+#include "framework/core/platform.h"
 #include "framework/core/scheduler.h"
 #include "framework/core/trace.h"
 #include "framework/core/window.h"
 
 namespace fw {
+namespace {
+
+constexpr std::chrono::milliseconds kFinishingLimit{1000};
+
+// A run that is only finishing (its handler returns once it has the baton back
+// after a message box) ends soon after the baton is free. On the GUI thread its
+// box may still wait to be shown, queued behind the very event that waits here:
+// show it from here, and count the limit from its closing.
+void AwaitFinishingRun(scheduler::RunState& run) {
+  Platform& platform = CurrentPlatform();
+  const bool onGuiThread = scheduler::CurrentRun() == nullptr;
+  const auto boxWaits = [&] { return onGuiThread && platform.HasWaitingMessage(); };
+  while (scheduler::WaitUntilFinished(run, kFinishingLimit, boxWaits) && !run.finished.load()) {
+    platform.ShowWaitingMessage();
+  }
+}
+
+}  // namespace
 
 Thread::~Thread() {
   if (run_) scheduler::MarkKilled(*run_);
@@ -28,11 +47,8 @@ bool Thread::IsRunning() const { return run_ && !run_->finished.load() && !run_-
 
 void Thread::Run() {
   if (IsRunning()) {
-    // A run that is only finishing (its handler returns once it has the baton
-    // back after a message box) ends as soon as the baton is free.
     auto finishing = run_;
-    scheduler::WithoutBaton(
-        [&] { scheduler::WaitUntilFinished(*finishing, std::chrono::milliseconds(1000)); });
+    scheduler::WithoutBaton([&] { AwaitFinishingRun(*finishing); });
     if (IsRunning()) throw ThreadAlreadyRunningException();
   }
   run_ = std::make_shared<scheduler::RunState>();

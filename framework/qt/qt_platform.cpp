@@ -49,28 +49,15 @@ void QtPlatform::ShowMessage(const std::string& text) {
     ShowModal(text);
     return;
   }
-  auto box = std::make_shared<PendingBox>();
-  {
-    std::lock_guard lock(pendingMutex_);
-    if (shutDown_) return;
-    pending_.push_back(box);
-  }
-  QMetaObject::invokeMethod(
-      qApp,
-      [this, box, text] {
-        ShowModal(text);
-        std::lock_guard lock(box->mutex);
-        box->done = true;
-        box->closed.notify_all();
-      },
-      Qt::QueuedConnection);
-  {
-    std::unique_lock lock(box->mutex);
-    box->closed.wait(lock, [&] { return box->done; });
-  }
-  std::lock_guard lock(pendingMutex_);
-  std::erase(pending_, box);
+  waitingBoxes_.Ask(text, [this] {
+    QMetaObject::invokeMethod(
+        qApp, [this] { waitingBoxes_.ShowNext(); }, Qt::QueuedConnection);
+  });
 }
+
+bool QtPlatform::HasWaitingMessage() const { return waitingBoxes_.AnyWaiting(); }
+
+bool QtPlatform::ShowWaitingMessage() { return waitingBoxes_.ShowNext(); }
 
 int QtPlatform::RunEventLoop() { return QApplication::exec(); }
 
@@ -81,14 +68,6 @@ void QtPlatform::Quit() {
       qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
-void QtPlatform::Shutdown() {
-  std::lock_guard lock(pendingMutex_);
-  shutDown_ = true;
-  for (auto& box : pending_) {
-    std::lock_guard boxLock(box->mutex);
-    box->done = true;
-    box->closed.notify_all();
-  }
-}
+void QtPlatform::Shutdown() { waitingBoxes_.Shutdown(); }
 
 }  // namespace fw::qt

@@ -1,12 +1,8 @@
 #pragma once
 // The platform on Qt Widgets: windows and controls as real widgets, message
 // boxes, and Qt's event loop.
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <vector>
-
 #include "framework/core/platform.h"
+#include "framework/core/waiting_boxes.h"
 
 namespace fw::qt {
 
@@ -15,21 +11,17 @@ class QtPlatform : public Platform {
   void ShowWindow(Window& window) override;
   void ControlChanged(Object& control) override;
   void ShowMessage(const std::string& text) override;
+  bool HasWaitingMessage() const override;
+  bool ShowWaitingMessage() override;
   int RunEventLoop() override;
   void Quit() override;
   void Shutdown() override;
 
  private:
-  struct PendingBox {
-    std::mutex mutex;
-    std::condition_variable closed;
-    bool done = false;
-  };
-  void ShowModal(const std::string& text);
+  static void ShowModal(const std::string& text);
 
-  std::mutex pendingMutex_;
-  std::vector<std::shared_ptr<PendingBox>> pending_;
-  bool shutDown_ = false;
+  // Boxes of other threads, shown by the event loop or by a GUI thread that waits.
+  WaitingBoxes waitingBoxes_{&QtPlatform::ShowModal};
 };
 
 }  // namespace fw::qt

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "framework/core/scheduler.h"
+
 namespace fw::testing {
 
 void RecordingPlatform::ShowWindow(Window&) {
@@ -13,12 +15,28 @@ void RecordingPlatform::ControlChanged(Object&) {}
 
 void RecordingPlatform::ShowMessage(const std::string& text) {
   std::function<void(const std::string&)> hook;
+  bool waitForGui = false;
   {
     std::lock_guard lock(mutex_);
     messages_.push_back(text);
     hook = messageHook_;
+    waitForGui = boxesWaitForGui_ && scheduler::CurrentRun() != nullptr;
   }
   if (hook) hook(text);
+  if (waitForGui) {
+    waitingBoxes_.Ask(text, [this] { Post([this] { waitingBoxes_.ShowNext(); }); });
+  }
+}
+
+bool RecordingPlatform::HasWaitingMessage() const { return waitingBoxes_.AnyWaiting(); }
+
+bool RecordingPlatform::ShowWaitingMessage() { return waitingBoxes_.ShowNext(); }
+
+void RecordingPlatform::Shutdown() { waitingBoxes_.Shutdown(); }
+
+void RecordingPlatform::BoxesWaitForGuiThread() {
+  std::lock_guard lock(mutex_);
+  boxesWaitForGui_ = true;
 }
 
 int RecordingPlatform::RunEventLoop() {

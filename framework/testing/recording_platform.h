@@ -1,6 +1,7 @@
 #pragma once
-// A platform without a screen: message boxes are recorded and close at once,
-// and the event loop runs tasks posted to it until it is told to quit.
+// A platform without a screen: message boxes are recorded when asked for and
+// close at once, and the event loop runs tasks posted to it until it is told
+// to quit.
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "framework/core/platform.h"
+#include "framework/core/waiting_boxes.h"
 
 namespace fw::testing {
 
@@ -17,15 +19,23 @@ class RecordingPlatform : public Platform {
   void ShowWindow(Window& window) override;
   void ControlChanged(Object& control) override;
   void ShowMessage(const std::string& text) override;
+  bool HasWaitingMessage() const override;
+  bool ShowWaitingMessage() override;
   int RunEventLoop() override;
   void Quit() override;
+  void Shutdown() override;
+
+  // From now on a box that a mode thread asks for waits, as on a screen, until
+  // the GUI thread shows it: from the event loop, or by ShowWaitingMessage.
+  void BoxesWaitForGuiThread();
 
   // Runs fn on the event loop's thread.
   void Post(std::function<void()> fn);
 
   std::vector<std::string> Messages() const;
   int WindowsShown() const;
-  // Called (without the baton) each time a box is shown, before it closes.
+  // Called (without the baton) on the asking thread each time a box is asked
+  // for, before it closes.
   void OnMessage(std::function<void(const std::string&)> hook);
 
  private:
@@ -36,6 +46,8 @@ class RecordingPlatform : public Platform {
   std::function<void(const std::string&)> messageHook_;
   int windowsShown_ = 0;
   bool quit_ = false;
+  bool boxesWaitForGui_ = false;
+  WaitingBoxes waitingBoxes_{[](const std::string&) {}};
 };
 
 // Installs a fresh recording platform and returns it.

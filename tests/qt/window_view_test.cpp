@@ -9,13 +9,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <chrono>
+#include <thread>
 
 #include "app/startup.h"
 #include "framework/core/application.h"
 #include "framework/core/clock.h"
+#include "framework/core/controls.h"
 #include "framework/core/scheduler.h"
 #include "framework/qt/qt_platform.h"
 #include "framework/testing/recording_sink.h"
+#include "window/control_lookup.h"
 #include "window/window1.h"
 
 namespace {
@@ -150,6 +154,47 @@ TEST_F(WindowViewTest, AWindowManagerCloseRequestQuitsLikeTheQuitItem) {
   QTimer::singleShot(0, [&] { main->close(); });
   EXPECT_EQ(QApplication::exec(), 0);
   EXPECT_TRUE(main->isVisible()) << "the window stays until the process ends";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowViewTest, StartBeforeTheModesOwnFarewellIsShownShowsThatBoxOnceThenPlays) {
+  // A mode's end shows the idle state, then queues its farewell box for this
+  // thread. A start click handled in between waits for that run to end.
+  ASSERT_NE(main, nullptr);
+  Child<QPushButton>(main, "start")->click();
+  fw::Platform& platform = fw::CurrentPlatform();
+  for (int i = 0; i < 60000 && !platform.HasWaitingMessage(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(platform.HasWaitingMessage()) << "one shot did not end by itself";
+
+  QStringList shown;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      shown << box->text();
+      box->accept();
+    }
+  });
+  closer.start(20);
+  const auto window = accessors::Window1();
+  {
+    fw::scheduler::EventScope click;
+    EXPECT_NO_THROW(LookUpControl<fw::PushButton>(window.get(), "play").Press());
+    EXPECT_EQ(shown.size(), 1) << "the farewell box comes before the new run";
+    EXPECT_TRUE(LookUpControl<fw::PushButton>(window.get(), "stop").Enabled());
+  }
+  // The new run ends by itself as well; the box shown early is not shown again.
+  for (int i = 0; i < 600 && (fw::scheduler::AnyRunning() || shown.size() < 2); ++i) {
+    ProcessEventsFor(50);
+  }
+  ProcessEventsFor(50);
+  ASSERT_EQ(shown.size(), 2);
+  for (const QString& text : shown) EXPECT_TRUE(text.startsWith("Thanks for listening"));
+  EXPECT_TRUE(Child<QPushButton>(main, "start")->isEnabled());
 }
 
 }  // namespace

@@ -213,6 +213,7 @@ class BoxPlatform : public fw::testing::RecordingPlatform {
       shutDown_ = true;
     }
     boxChanged_.notify_all();
+    RecordingPlatform::Shutdown();
   }
 
   void HoldBoxes() {
@@ -576,6 +577,16 @@ class StressTest : public testing_support::PlayerTest {
     return !Control<fw::PushButton>("play").Enabled() &&
            Control<fw::PushButton>("stop").Enabled() &&
            Control<fw::ProgressWheel>("ProgressWheel1").Visible();
+  }
+
+  // A box of a mode thread waits for this (GUI) thread to show it.
+  bool AwaitWaitingBox() {
+    const auto deadline = Steady::now() + kPatience;
+    while (!platform->HasWaitingMessage()) {
+      if (Steady::now() > deadline) return false;
+      std::this_thread::sleep_for(1ms);
+    }
+    return true;
   }
 
   // Stop, for a run that may have reached its own end meanwhile (the clock is
@@ -983,6 +994,50 @@ TEST_F(StressTest, StartAsSoonAsTheModesOwnFarewellCloses) {
     EXPECT_EQ(SoundingProblems(), "");
     EXPECT_EQ(IdleProblems(), "");
   }
+}
+
+TEST_F(StressTest, StartBeforeTheModesOwnFarewellIsShownShowsItThenStartsTheMode) {
+  // As on a screen, a mode thread's farewell box waits for the GUI thread to
+  // show it, and the idle state comes first: a start handled in between (start
+  // is enabled) waits for a run that cannot end before this thread shows its box.
+  fw::random::SetSeed(SeedFromEnvironment() + 5);
+  platform->BoxesWaitForGuiThread();
+  for (int mode : {kOneShot, kOriginal, kOneShotEnd}) {
+    SCOPED_TRACE(kModes[mode].caption);
+    watchdog.Pet(std::string("start before the farewell of ") + kModes[mode].caption);
+    const int messagesBefore = static_cast<int>(platform->Messages().size());
+    probe->BeginCycle(mode);
+    Select(kModes[mode].button);
+    Click("play");
+    ASSERT_TRUE(AwaitWaitingBox()) << "the mode did not end by itself";
+    const std::uint64_t ended = probe->CycleRun();
+    EXPECT_EQ(IdleProblems(), "");
+
+    bool playingAtFirstYield = false;
+    bool farewellShownFirst = false;
+    probe->BeginCycle(mode);
+    probe->Arm(fw::clock::Now(), GateKind::AnyYield, [&] {
+      playingAtFirstYield = ShowsPlayingState();
+      farewellShownFirst = !platform->HasWaitingMessage();
+    });
+    AsEvent([&] { EXPECT_NO_THROW(Control<fw::PushButton>("play").Press()); });
+    ASSERT_FALSE(HasFailure());
+    ASSERT_EQ(probe->Await(), Probe::Outcome::Held) << "start did not start the mode again";
+    EXPECT_NE(probe->CycleRun(), ended);
+    EXPECT_TRUE(playingAtFirstYield);
+    EXPECT_TRUE(farewellShownFirst);
+    probe->Release(false);
+
+    // The new run plays to its own end and shows its own farewell.
+    ASSERT_TRUE(AwaitWaitingBox()) << "the new run did not end by itself";
+    EXPECT_EQ(IdleProblems(), "");
+    EXPECT_TRUE(platform->ShowWaitingMessage());
+    ASSERT_TRUE(WaitUntilNoThreadRuns(kPatience));
+    EXPECT_EQ(SoundingProblems(), "");
+    EXPECT_EQ(static_cast<int>(platform->Messages().size()), messagesBefore + 2);
+  }
+  EXPECT_EQ(probe->StopMessages(), 0);
+  EXPECT_EQ(probe->FarewellProblems(), "");
 }
 
 TEST_F(StressTest, LoopedModeEndsItsOwnThreadWhenItsRunFlagDrops) {
