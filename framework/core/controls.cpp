@@ -37,11 +37,19 @@ void RectControl::SetProperty(std::string_view name, const PropertyValue& value)
     Enabled(AsBool(p));
   } else if (name == "Visible") {
     Visible(AsBool(p));
+  } else if (name == "TextFont") {
+    lettering_.font = AsString(p);
+  } else if (name == "TextSize") {
+    lettering_.size = AsInt(p);
+  } else if (name == "Bold") {
+    lettering_.bold = AsBool(p);
+  } else if (name == "Italic") {
+    lettering_.italic = AsBool(p);
+  } else if (name == "Underline") {
+    lettering_.underline = AsBool(p);
   } else if (name == "LockLeft" || name == "LockTop" || name == "LockRight" ||
              name == "LockBottom" || name == "HelpTag" || name == "AutoDeactivate" ||
-             name == "TextFont" || name == "TextSize" || name == "Bold" || name == "Italic" ||
-             name == "Underline" || name == "InitialParent" || name == "Default" ||
-             name == "Cancel") {
+             name == "InitialParent" || name == "Default" || name == "Cancel") {
     extras_[std::string(name)] = value;
   } else {
     Control::SetProperty(name, value);

@@ -34,6 +34,17 @@ struct Geometry {
   int left = 0, top = 0, width = 0, height = 0;
 };
 
+// How a caption is lettered. Sizes are the original platform's points, one
+// point a pixel; 0 leaves the platform's own size. "System" names the
+// platform's own GUI font.
+struct TextStyle {
+  std::string font = "System";
+  int size = 0;
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+};
+
 class RectControl : public Control {
  public:
   const char* ClassName() const override { return "RectControl"; }
@@ -44,14 +55,16 @@ class RectControl : public Control {
   bool Visible() const { return visible_; }
   void Visible(bool value);
   const Geometry& Bounds() const { return bounds_; }
+  const TextStyle& Lettering() const { return lettering_; }
 
-  // Cosmetic properties kept as given (fonts, locks, help tags).
+  // Cosmetic properties kept as given (locks, help tags).
   const PropertyValue* Extra(std::string_view name) const;
 
  private:
   bool enabled_ = true;
   bool visible_ = true;
   Geometry bounds_;
+  TextStyle lettering_;
   std::map<std::string, PropertyValue, std::less<>> extras_;
 };
 

@@ -1,8 +1,6 @@
 #include "framework/qt/runtime_init.h"
 
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QMessageBox>
@@ -26,20 +24,15 @@ bool UsesX11() {
   return platform == nullptr || *platform == '\0' || std::strncmp(platform, "xcb", 3) == 0;
 }
 
-// A local X display (":N") whose socket does not answer cannot be opened;
-// Qt would only abort, so we say why first.
-bool LocalDisplayAnswers(const std::string& display) {
-  if (display.empty() || display[0] != ':') return true;
-  const std::string number = display.substr(1, display.find('.') - 1);
-  const std::string path = "/tmp/.X11-unix/X" + number;
-  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  if (fd < 0) return true;
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-  const bool answers = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-  close(fd);
-  return answers;
+// Qt only aborts on a display it cannot open (no server, unknown host, no
+// such screen, access refused), so we try it first and say why.
+bool DisplayOpens(const char* display) {
+  int screen = 0;
+  xcb_connection_t* connection = xcb_connect(display, &screen);
+  const bool opens = xcb_connection_has_error(connection) == 0 &&
+                     screen < xcb_setup_roots_length(xcb_get_setup(connection));
+  xcb_disconnect(connection);
+  return opens;
 }
 
 void RequireDisplay() {
@@ -50,7 +43,7 @@ void RequireDisplay() {
     std::fprintf(stderr, "velumbra17: no display to open the window on (DISPLAY is not set)\n");
     std::exit(1);
   }
-  if (display != nullptr && !LocalDisplayAnswers(display)) {
+  if (display != nullptr && *display != '\0' && !DisplayOpens(display)) {
     std::fprintf(stderr, "velumbra17: cannot open the display %s\n", display);
     std::exit(1);
   }

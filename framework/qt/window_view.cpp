@@ -12,6 +12,7 @@
 #include "framework/core/application.h"
 #include "framework/core/controls.h"
 #include "framework/core/menu.h"
+#include "framework/qt/caption_font.h"
 #include "framework/qt/progress_wheel_view.h"
 
 namespace fw::qt {
@@ -111,11 +112,14 @@ void WindowView::BuildControls(QWidget* content) {
     QWidget* widget = nullptr;
     if (auto* push = dynamic_cast<PushButton*>(rect)) {
       auto* button = new QPushButton(QString::fromStdString(push->Caption()), content);
+      button->setFont(CaptionFont(push->Lettering()));
       connect(button, &QPushButton::clicked, this,
               [push] { DeliverEvent([push] { push->Press(); }); });
       widget = button;
     } else if (auto* radio = dynamic_cast<RadioButton*>(rect)) {
       auto* button = new QRadioButton(content);
+      // Set first: the caption is wrapped by this font's measure.
+      button->setFont(CaptionFont(radio->Lettering()));
       const QString caption = QString::fromStdString(radio->Caption());
       button->setText(WrappedCaption(*button, caption, radio->Bounds().width));
       button->setAccessibleName(caption);

@@ -2,7 +2,8 @@
 # What the program does when its surroundings fail.
 #   no-audio      no sound server: one clear line on stderr, the window works
 #   no-soundfont  the SoundFont folder is empty: a message naming the package, exit status 1
-#   no-display    DISPLAY unset, or naming a display nobody serves: a message, exit status 1
+#   no-display    DISPLAY unset, or naming a display that cannot be opened (nobody serves it,
+#                 an unknown host, a screen the server lacks): one line, exit status 1
 # Usage: faults_test.sh <binary> <artifact folder> <case>
 source "$(dirname "$0")/e2e_lib.sh"
 
@@ -93,11 +94,24 @@ no_display() {
   # A display number that nobody serves: the first without an X socket.
   local n=90
   while [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]]; do n=$((n + 1)); done
-  e2e_start_app env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=":$n"
-  e2e_wait_exit 10000
+  local display
+  for display in ":$n" "unix:$n" "localhost:$n" "nohost.invalid:0"; do
+    expect_display_refused "$display"
+  done
+  # A served display, asked for a screen it does not have.
+  e2e_start_x
+  expect_display_refused "$DISPLAY.7"
+}
+
+# The program names the display in one line on stderr and ends with status 1.
+expect_display_refused() {
+  local display=$1
+  e2e_start_app env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY="$display"
+  e2e_wait_exit 10000 || e2e_stop_pid "$E2E_APP_PID"
   show_stderr
-  e2e_check "with DISPLAY=:$n unserved: exit status 1 (got $E2E_EXIT_STATUS)" test "$E2E_EXIT_STATUS" -eq 1
-  e2e_check "stderr names the display :$n" grep -q ":$n" "$E2E_APP_ERR"
+  e2e_check "with DISPLAY=$display: exit status 1 (got $E2E_EXIT_STATUS)" test "$E2E_EXIT_STATUS" -eq 1
+  e2e_check "one line on stderr names the display $display" \
+    eval 'test "$(wc -l <"$E2E_APP_ERR")" -eq 1 && grep -qF "$display" "$E2E_APP_ERR"'
 }
 
 e2e_init

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main window: it appears with its title, a fixed 300x300 content below
 # the menu bar whose first menu opens from the bar's top strip; a screenshot is
-# kept; at idle the wheel is hidden and stop does nothing.
+# kept; at idle the wheel is hidden and stop does nothing. Under the GTK theme
+# with a 15 pt desktop font every caption still reads whole (screenshot kept).
 # Usage: window_test.sh <binary> <artifact folder>
 source "$(dirname "$0")/e2e_lib.sh"
 
@@ -56,5 +57,33 @@ else
   e2e_fail "clicking the menu bar opens no menu"
 fi
 e2e_check "the program is still running" e2e_running
+
+# A clipped caption leaves ink on its box's edge: the right edge of every radio
+# button, and the top and bottom of the one-line ones, must be plain.
+plain_edge() { # x y w h, content coordinates
+  e2e_grab "$E2E_DIR/edge.png" "$@"
+  test "$(identify -format '%k' "$E2E_DIR/edge.png" 2>/dev/null)" = 1
+}
+default_bar_h=$E2E_BAR_H
+e2e_stop_pid "$E2E_APP_PID"
+mkdir -p "$XDG_CONFIG_HOME/gtk-3.0"
+printf '[Settings]\ngtk-font-name=DejaVu Sans 15\n' >"$XDG_CONFIG_HOME/gtk-3.0/settings.ini"
+e2e_start_app env QT_QPA_PLATFORMTHEME=gtk3
+e2e_wait_main_window || e2e_abort "under the GTK theme the main window did not appear"
+e2e_check "the 15 pt desktop font reaches the menu bar ($E2E_BAR_H px, $default_bar_h px before)" \
+  test "$E2E_BAR_H" -gt "$default_bar_h"
+shot="$E2E_ARTIFACTS/window-gtk-15pt.png"
+rm -f "$shot"
+import -window "$E2E_MAIN_WIN" "$shot" 2>/dev/null
+e2e_check "screenshot saved as $shot" test -s "$shot"
+for radio in "one shot:35 20 80 20" "looped:185 20 80 20" "original:185 75 80 20" \
+  "one shot with ending:35 70 97 30"; do
+  read -r x y w h <<<"${radio#*:}"
+  e2e_check "\"${radio%%:*}\" is not cut at the right" plain_edge $((x + w - 2)) "$y" 2 "$h"
+  if ((h == 20)); then
+    e2e_check "\"${radio%%:*}\" is not cut at the top or bottom" \
+      eval "plain_edge $((x + 20)) $y $((w - 20)) 1 && plain_edge $((x + 20)) $((y + h - 1)) $((w - 20)) 1"
+  fi
+done
 
 e2e_finish

@@ -3,11 +3,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontDatabase>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <chrono>
 #include <thread>
@@ -50,6 +53,7 @@ void ProcessEventsFor(int ms) {
 class WindowViewTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    if (app != nullptr) return;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "velumbra17-tests";
@@ -196,5 +200,56 @@ TEST_F(WindowViewTest, StartBeforeTheModesOwnFarewellIsShownShowsThatBoxOnceThen
   for (const QString& text : shown) EXPECT_TRUE(text.startsWith("Thanks for listening"));
   EXPECT_TRUE(Child<QPushButton>(main, "start")->isEnabled());
 }
+
+// A desktop theme sets a large application font before the window is built.
+class LargeDesktopFontTest : public WindowViewTest, public ::testing::WithParamInterface<int> {
+ protected:
+  void SetUp() override {
+    desktopFont = QApplication::font();
+    QFont large = desktopFont;
+    large.setPointSize(GetParam());
+    QApplication::setFont(large);
+    WindowViewTest::SetUp();
+  }
+  void TearDown() override {
+    WindowViewTest::TearDown();
+    QApplication::setFont(desktopFont);
+  }
+  QFont desktopFont;
+};
+
+// Where the style draws a button's caption.
+QRect CaptionRoom(QAbstractButton& button) {
+  QStyleOptionButton option;
+  option.initFrom(&button);
+  option.text = button.text();
+  const bool radio = qobject_cast<QRadioButton*>(&button) != nullptr;
+  return button.style()->subElementRect(
+      radio ? QStyle::SE_RadioButtonContents : QStyle::SE_PushButtonContents, &option, &button);
+}
+
+TEST_P(LargeDesktopFontTest, CaptionsTakeTheirOwnFontAndReadWholeInTheirBoxes) {
+  ASSERT_NE(main, nullptr);
+  const QString systemFamily = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+  QList<QAbstractButton*> buttons;
+  for (auto* push : main->findChildren<QPushButton*>()) buttons << push;
+  for (auto* radio : main->findChildren<QRadioButton*>()) buttons << radio;
+  ASSERT_EQ(buttons.size(), 6);
+  for (QAbstractButton* button : buttons) {
+    const std::string name = button->accessibleName().isEmpty()
+                                 ? button->text().toStdString()
+                                 : button->accessibleName().toStdString();
+    EXPECT_EQ(button->font().family(), systemFamily) << name;
+    EXPECT_EQ(button->font().pixelSize(), 12) << name;
+    const QRect room = CaptionRoom(*button);
+    const QRect text = button->fontMetrics().boundingRect(room, Qt::AlignLeft, button->text());
+    EXPECT_LE(text.width(), room.width()) << name;
+    EXPECT_LE(text.height(), room.height()) << name;
+  }
+  EXPECT_EQ(main->menuBar()->font().pointSize(), GetParam())
+      << "the menu bar keeps the desktop font";
+}
+
+INSTANTIATE_TEST_SUITE_P(DesktopPointSizes, LargeDesktopFontTest, ::testing::Values(15, 20));
 
 }  // namespace
