@@ -126,32 +126,31 @@ e2e_init() {
   export QT_QPA_PLATFORM=xcb
 }
 
-# Starts Xvfb on the first free display; returns 1 if it does not answer.
+# Starts Xvfb on a display number drawn at random; returns 1 if it does not
+# answer. Servers started side by side with -displayfd all reach for the
+# lowest free number at once, and the loser of that race answers once, then
+# goes; a random number in a wide range keeps them apart.
 e2e_try_start_x() {
-  local i
-  # -displayfd: Xvfb takes the first free display number and tells us which.
-  : >"$E2E_DIR/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$E2E_DIR/display" >"$E2E_DIR/xvfb.log" 2>&1 &
+  local i number=$((100 + RANDOM % 5000))
+  E2E_PIDS_X=''
+  : >"$E2E_DIR/xvfb.log"
+  [[ -e /tmp/.X$number-lock || -e /tmp/.X11-unix/X$number ]] && return 1
+  export DISPLAY=":$number"
+  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$E2E_DIR/xvfb.log" 2>&1 &
   E2E_PIDS_X=$!
   for ((i = 0; i < 200; i++)); do
-    [[ -s $E2E_DIR/display ]] && break
-    e2e_pid_ended "$E2E_PIDS_X" && break
-    sleep 0.05
-  done
-  [[ -s $E2E_DIR/display ]] || return 1
-  export DISPLAY=":$(tr -d '[:space:]' <"$E2E_DIR/display")"
-  for ((i = 0; i < 200; i++)); do
     xwininfo -root >/dev/null 2>&1 && break
+    e2e_pid_ended "$E2E_PIDS_X" && return 1
     sleep 0.05
   done
   # Asked twice: a server that lost a race for its display answers once, then goes.
   sleep 0.2
-  xwininfo -root >/dev/null 2>&1
+  xwininfo -root >/dev/null 2>&1 && ! e2e_pid_ended "$E2E_PIDS_X"
 }
 
 e2e_start_x() {
   local attempt
-  for attempt in 1 2 3; do
+  for attempt in 1 2 3 4 5; do
     if e2e_try_start_x; then
       e2e_log "Xvfb on $DISPLAY"
       return 0
