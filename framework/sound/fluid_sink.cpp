@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -84,6 +85,30 @@ FluidSynthSink::~FluidSynthSink() {
   if (driver_ != nullptr) delete_fluid_audio_driver(driver_);
   delete_fluid_synth(synth_);
   delete_fluid_settings(settings_);
+}
+
+void FluidSynthSink::FadeOut() {
+  if (driver_ == nullptr) return;
+  using namespace std::chrono_literals;
+  // 3 dB every 2 ms down to -60 dB: no step is heard as a click.
+  constexpr int kSteps = 20;
+  constexpr double kStepDb = -3.0;
+  constexpr auto kStepTime = 2ms;
+  // Closing the stream drops what it and the server still hold: a few ms
+  // here, more behind a server with a larger quantum.
+  constexpr auto kDrainTime = 50ms;
+  const float gain = fluid_synth_get_gain(synth_);
+  double reverb = 0, chorus = 0;
+  fluid_synth_get_reverb_group_level(synth_, -1, &reverb);
+  fluid_synth_get_chorus_group_level(synth_, -1, &chorus);
+  for (int step = 1; step <= kSteps; ++step) {
+    const double factor = step == kSteps ? 0.0 : std::pow(10.0, kStepDb * step / 20.0);
+    fluid_synth_set_gain(synth_, static_cast<float>(gain * factor));
+    fluid_synth_set_reverb_group_level(synth_, -1, reverb * factor);
+    fluid_synth_set_chorus_group_level(synth_, -1, chorus * factor);
+    std::this_thread::sleep_for(kStepTime);
+  }
+  std::this_thread::sleep_for(kDrainTime);
 }
 
 void FluidSynthSink::NoteOn(int note, int velocity) {
