@@ -33,6 +33,9 @@ class FluidSynthSink : public NoteSink {
   bool WaitUntilLoaded();
   // Renders frames of output without an audio device; returns the peak level.
   float RenderPeak(int frames);
+  // Renders frames of output without an audio device, one channel into each buffer.
+  void Render(float* left, float* right, int frames);
+  double SampleRate() const;
 
  private:
   void StartAudio();
