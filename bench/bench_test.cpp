@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "bench/analysis.h"
+#include "bench/level_meter.h"
 #include "bench/midi_file.h"
 #include "bench/options.h"
 #include "bench/score_signatures.h"
@@ -15,6 +16,7 @@
 #include "framework/core/application.h"
 #include "framework/core/clock.h"
 #include "framework/core/scheduler.h"
+#include "framework/sound/soundfont.h"
 #include "framework/testing/recording_platform.h"
 #include "framework/testing/recording_sink.h"
 #include "window/window1.h"
@@ -235,6 +237,33 @@ TEST_F(RealBars, IdealTimelineMakesAMidiFileOfTheScore) {
   EXPECT_DOUBLE_EQ(events[3].t, 175000);  // after the first step's wait
   EXPECT_DOUBLE_EQ(events.back().t, waits);
   EXPECT_EQ(events.back().kind, bench::MidiEvent::NoteOff);
+}
+
+// The synthesiser's gain, with the program's settings: the loudest passages
+// peak a few dB below full scale, and nothing clips.
+TEST_F(RealBars, TheLoudestBarsPeakAFewDecibelsBelowFullScale) {
+  Play({"barSeven", "barThirtyFour", "barThirtyFourOneShot"});
+  const auto tokens = recorder.ModeTokens();
+  const auto analysis = bench::Analyse(tokens);
+  ASSERT_EQ(analysis.bars.size(), 3u);
+  const auto times = bench::IdealTokenTimes(tokens, analysis);
+  double end = 0;
+  const auto events = bench::IdealTimeline(tokens, analysis, &end);
+  const auto font = fw::sound::FindSoundFont();
+  ASSERT_TRUE(font) << "the test command installs the SoundFont";
+  fw::sound::FluidSynthSink synth(*font, fw::sound::FluidSynthSink::Output::None);
+  ASSERT_TRUE(synth.WaitUntilLoaded());
+  const auto levels = bench::RenderLevels(
+      synth, events, {0, times[analysis.bars[1].first], times[analysis.bars[2].first]}, end + 2e6);
+  ASSERT_EQ(levels.size(), 3u);
+  bench::Level whole;
+  for (const auto& level : levels) {
+    EXPECT_GT(bench::Dbfs(level.peak), -9.0) << "every bar is near the top";
+    whole.Add(level);
+  }
+  EXPECT_GT(bench::Dbfs(whole.peak), -6.0);
+  EXPECT_LT(bench::Dbfs(whole.peak), -1.0);
+  EXPECT_EQ(whole.clipped, 0);
 }
 
 TEST(Statistics, NearestRankPercentiles) {

@@ -31,12 +31,23 @@ std::uint32_t Ticks(double t) {
 
 }  // namespace
 
+std::vector<double> IdealTokenTimes(const std::vector<Token>& tokens, const Analysis& analysis) {
+  std::vector<double> times{0};
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    const bool known = i < analysis.lengthOfToken.size() && analysis.lengthOfToken[i] > 0;
+    const bool wait = tokens[i].kind == Token::Wait && known;
+    times.push_back(times.back() + (wait ? analysis.lengthOfToken[i] : 0));
+  }
+  return times;
+}
+
 std::vector<MidiEvent> IdealTimeline(const std::vector<Token>& tokens, const Analysis& analysis,
                                      double* end) {
   std::vector<MidiEvent> events;
-  double now = 0;
+  const std::vector<double> times = IdealTokenTimes(tokens, analysis);
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     const Token& token = tokens[i];
+    const double now = times[i];
     switch (token.kind) {
       case Token::Note: {
         const bool on = token.velocity > 0;
@@ -48,15 +59,11 @@ std::vector<MidiEvent> IdealTimeline(const std::vector<Token>& tokens, const Ana
         events.push_back({MidiEvent::Program, now, token.note - 1, 0});
         break;
       case Token::Wait:
-        if (i < analysis.lengthOfToken.size() && analysis.lengthOfToken[i] > 0) {
-          now += analysis.lengthOfToken[i];
-        }
-        break;
       case Token::PassYield:
         break;
     }
   }
-  if (end != nullptr) *end = now;
+  if (end != nullptr) *end = times.back();
   return events;
 }
 

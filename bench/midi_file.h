@@ -20,6 +20,10 @@ struct MidiEvent {
 // Every wait of the score is a whole number of these, so ticks are exact.
 constexpr double kMicrosPerTick = 3125.0;
 
+// When each token starts with ideal timing: the sum of the score waits before
+// it; one more entry at the end, the time after the last wait.
+std::vector<double> IdealTokenTimes(const std::vector<Token>& tokens, const Analysis& analysis);
+
 // The mode thread's calls placed at the sum of the score waits before them;
 // `end` receives the time after the last wait.
 std::vector<MidiEvent> IdealTimeline(const std::vector<Token>& tokens, const Analysis& analysis,

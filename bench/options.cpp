@@ -11,7 +11,7 @@ const char* const kUsage =
     "NAME[,NAME...])\n"
     "               [--repeat N] [--stop-after SECONDS] [--clock real|virtual]\n"
     "               [--sound record|fluidsynth] [--seed N] [--realtime] [--midi FILE]\n"
-    "               [--waits FILE] [--no-csv] [--help]\n"
+    "               [--waits FILE] [--level FILE] [--no-csv] [--help]\n"
     "Prints one line per note call on stdout (t_us,note,velocity; t from the first call)\n"
     "and one line of key=value figures on stderr.\n";
 
@@ -99,6 +99,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
       options.midiPath = *v;
     } else if (arg == "--waits") {
       options.waitsPath = *v;
+    } else if (arg == "--level") {
+      options.levelPath = *v;
     } else {
       return fail("unknown option " + arg);
     }

@@ -17,6 +17,7 @@ struct Options {
   bool realtime = false;
   std::string midiPath;   // write the mode thread's calls there with ideal timing
   std::string waitsPath;  // write every measured wait there
+  std::string levelPath;  // render the mode thread's calls offline, write each bar's level there
   bool csv = true;
   bool help = false;  // print the usage and do nothing else
 };

@@ -15,6 +15,7 @@
 
 #include "app/startup.h"
 #include "bench/analysis.h"
+#include "bench/level_meter.h"
 #include "bench/midi_file.h"
 #include "bench/options.h"
 #include "bench/timing_sink.h"
@@ -319,6 +320,11 @@ int main(int argc, char** argv) {
   line.Add("sounding_at_end", static_cast<long long>(soundingAtEnd));
   line.Add("unmatched_tokens", static_cast<long long>(analysis.unmatchedTokens));
   line.Add("seed", options.seed ? std::to_string(*options.seed) : std::string("-"));
+  if (!options.levelPath.empty() &&
+      !bench::MeasureLevels(modeTokens, analysis, options.levelPath, line)) {
+    std::fprintf(stderr, "perform: cannot measure the level into %s\n", options.levelPath.c_str());
+    return 1;
+  }
   std::fflush(stdout);
   std::fprintf(stderr, "%s\n", line.Text().c_str());
   return status;

@@ -109,6 +109,7 @@ int RuntimeExit() {
   CurrentPlatform().Shutdown();
   scheduler::ShutdownAll();
   sound::ReleaseAll();
+  sound::FadeOut();
   std::lock_guard lock(stateMutex);
   return exitStatus;
 }

@@ -62,6 +62,11 @@ void ReleaseAll() {
   for (int note = 0; note < 128; ++note) Off(note);
 }
 
+void FadeOut() {
+  // Not under the lock: the fade takes tens of milliseconds.
+  if (auto current = CurrentSink()) current->FadeOut();
+}
+
 void Play(int note, int velocity) {
   std::lock_guard lock(sinkMutex);
   if (velocity == 0) {

@@ -14,6 +14,9 @@ class NoteSink {
   virtual void NoteOn(int note, int velocity) = 0;
   virtual void NoteOff(int note) = 0;
   virtual void ProgramChange(int program) = 0;
+  // The program is about to end: bring what still sounds down to silence
+  // instead of letting the end of the stream cut it.
+  virtual void FadeOut() {}
 };
 
 class NotePlayer : public Object {
@@ -39,6 +42,7 @@ int SoundingCount();
 // Releases the notes that a run started and left sounding.
 void ReleaseNotesOf(std::uint64_t runId);
 void ReleaseAll();
+void FadeOut();
 }  // namespace sound
 
 }  // namespace fw

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,10 @@ namespace fw::sound {
 namespace {
 constexpr int kChannel = 0;
 constexpr const char* kDrivers[] = {"pulseaudio", "alsa", "jack", "sdl2"};
+// The synthesiser's default of 0.2 leaves the piece 15 dB quieter than ordinary
+// music; this puts its loudest passage near -3 dBFS, reverb and chorus included
+// (bench/scripts/level.sh measures it).
+constexpr double kGain = 1.05;
 
 void Silent(int, const char*, void*) {}
 
@@ -35,6 +40,7 @@ FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
     fluid_set_log_function(level, Silent, nullptr);
   }
   settings_ = new_fluid_settings();
+  fluid_settings_setnum(settings_, "synth.gain", kGain);
   fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
   fluid_settings_setint(settings_, "synth.cpu-cores", 1);
   fluid_settings_setint(settings_, "audio.period-size", 128);
@@ -69,9 +75,19 @@ bool FluidSynthSink::WaitUntilLoaded() {
   return soundFontId_ != FLUID_FAILED;
 }
 
+void FluidSynthSink::Render(float* left, float* right, int frames) {
+  fluid_synth_write_float(synth_, frames, left, 0, 1, right, 0, 1);
+}
+
+double FluidSynthSink::SampleRate() const {
+  double rate = 0;
+  fluid_settings_getnum(settings_, "synth.sample-rate", &rate);
+  return rate;
+}
+
 float FluidSynthSink::RenderPeak(int frames) {
   std::vector<float> left(static_cast<std::size_t>(frames)), right(left.size());
-  fluid_synth_write_float(synth_, frames, left.data(), 0, 1, right.data(), 0, 1);
+  Render(left.data(), right.data(), frames);
   float peak = 0;
   for (std::size_t i = 0; i < left.size(); ++i) {
     peak = std::max({peak, std::abs(left[i]), std::abs(right[i])});
@@ -84,6 +100,30 @@ FluidSynthSink::~FluidSynthSink() {
   if (driver_ != nullptr) delete_fluid_audio_driver(driver_);
   delete_fluid_synth(synth_);
   delete_fluid_settings(settings_);
+}
+
+void FluidSynthSink::FadeOut() {
+  if (driver_ == nullptr) return;
+  using namespace std::chrono_literals;
+  // 3 dB every 2 ms down to -60 dB: no step is heard as a click.
+  constexpr int kSteps = 20;
+  constexpr double kStepDb = -3.0;
+  constexpr auto kStepTime = 2ms;
+  // Closing the stream drops what it and the server still hold: a few ms
+  // here, more behind a server with a larger quantum.
+  constexpr auto kDrainTime = 50ms;
+  const float gain = fluid_synth_get_gain(synth_);
+  double reverb = 0, chorus = 0;
+  fluid_synth_get_reverb_group_level(synth_, -1, &reverb);
+  fluid_synth_get_chorus_group_level(synth_, -1, &chorus);
+  for (int step = 1; step <= kSteps; ++step) {
+    const double factor = step == kSteps ? 0.0 : std::pow(10.0, kStepDb * step / 20.0);
+    fluid_synth_set_gain(synth_, static_cast<float>(gain * factor));
+    fluid_synth_set_reverb_group_level(synth_, -1, reverb * factor);
+    fluid_synth_set_chorus_group_level(synth_, -1, chorus * factor);
+    std::this_thread::sleep_for(kStepTime);
+  }
+  std::this_thread::sleep_for(kDrainTime);
 }
 
 void FluidSynthSink::NoteOn(int note, int velocity) {

@@ -23,12 +23,19 @@ class FluidSynthSink : public NoteSink {
   void NoteOn(int note, int velocity) override;
   void NoteOff(int note) override;
   void ProgramChange(int program) override;
+  // Lowers everything, the reverb's tail too, to silence over a few tens of
+  // milliseconds and waits until that silence has reached the sound server.
+  // The sink stays silent afterwards.
+  void FadeOut() override;
 
   bool HasAudio() const { return driver_ != nullptr; }
   // Waits until the SoundFont has loaded; false when it failed to load.
   bool WaitUntilLoaded();
   // Renders frames of output without an audio device; returns the peak level.
   float RenderPeak(int frames);
+  // Renders frames of output without an audio device, one channel into each buffer.
+  void Render(float* left, float* right, int frames);
+  double SampleRate() const;
 
  private:
   void StartAudio();

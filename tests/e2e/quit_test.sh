@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Quit from the menu at idle, then Ctrl+Q while each mode plays, at a random
 # moment (E2E_SEED repeats a run): the process ends within 1 s with status 0
-# and nothing on stderr, its stream is gone from the sound server and the sink
-# is silent right after.
+# and nothing on stderr, what sounded fades out instead of being cut, its stream
+# is gone from the sound server and the sink is silent right after.
 # Usage: quit_test.sh <binary> <artifact folder>
 source "$(dirname "$0")/e2e_lib.sh"
 
@@ -19,7 +19,7 @@ E2E_RECORDING_NAME=quit
 e2e_start_session
 
 quit_while_playing() {
-  local mode=$1 delay onset key_at peak exit_pos inputs sent
+  local mode=$1 delay onset key_at peak before end tail exit_pos inputs sent
   delay=$((RANDOM % (MAX_DELAY_MS + 1)))
   e2e_log "--- $mode: quit $delay ms after the sound begins"
   e2e_start_app
@@ -57,13 +57,21 @@ quit_while_playing() {
   [[ -s $E2E_APP_ERR ]] && sed 's/^/    stderr: /' "$E2E_APP_ERR"
 
   # It was playing when the key went down, so the silence after is its doing.
-  peak=$(e2e_peak $((key_at - E2E_RATE * 3 / 10)) $((E2E_RATE * 3 / 10)))
-  e2e_check "$mode: sounding just before Ctrl+Q (peak $peak)" test "$peak" -ge $E2E_SOUND_LEVEL
+  before=$(e2e_peak $((key_at - E2E_RATE * 3 / 10)) $((E2E_RATE * 3 / 10)))
+  e2e_check "$mode: sounding just before Ctrl+Q (peak $before)" test "$before" -ge $E2E_SOUND_LEVEL
   inputs=$(pactl list short sink-inputs 2>/dev/null | wc -l)
   e2e_check "$mode: no stream left on the sound server" test "$inputs" -eq 0
   e2e_record_until $((exit_pos + E2E_RATE / 2)) 10000 || e2e_abort "the recording stalled"
   peak=$(e2e_peak "$exit_pos" $((E2E_RATE / 2)))
   e2e_check "$mode: the sink is silent after the exit (peak $peak)" test "$peak" -le $E2E_SILENCE_LEVEL
+
+  # A stream closed mid-note clicks: it falls silent from the note's level.
+  # Faded, its last 3 ms above -72 dBFS lie at least 18 dB below the note.
+  end=$(e2e_last_above "$key_at" $((exit_pos + E2E_RATE / 2 - key_at)) 8)
+  tail=$(e2e_peak $((key_at + end - E2E_RATE * 3 / 1000)) $((E2E_RATE * 3 / 1000)))
+  e2e_log "$mode: sound ends $(e2e_ms "$end") ms after Ctrl+Q; peak of its last 3 ms $tail, before the key $before"
+  e2e_check "$mode: the sound fades out (last 3 ms peak $tail, at most 1/8 of $before)" \
+    test $((tail * 8)) -le "$before"
 }
 
 # At idle, through the menu: the mouse road to the same Quit item.
