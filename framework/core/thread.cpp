@@ -35,6 +35,8 @@ void Thread::Run() {
         [&] { scheduler::WaitUntilFinished(*finishing, std::chrono::milliseconds(1000)); });
     if (IsRunning()) throw ThreadAlreadyRunningException();
   }
+  // Opening the output now, not at the first note, keeps that note on time.
+  sound::Prepare();
   run_ = std::make_shared<scheduler::RunState>();
   scheduler::Start(run_, [this, run = run_] {
     try {

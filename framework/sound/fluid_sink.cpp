@@ -1,39 +1,20 @@
 #include "framework/sound/fluid_sink.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
+
+#include "framework/sound/fluid_audio_device.h"
+#include "framework/sound/fluid_log.h"
 
 namespace fw::sound {
 namespace {
 constexpr int kChannel = 0;
-constexpr const char* kDrivers[] = {"pulseaudio", "alsa", "jack", "sdl2"};
-
-void Silent(int, const char*, void*) {}
-
-void SilentAlsa(const char*, int, const char*, int, const char*, ...) {}
-
-// The ALSA library prints its own errors while a driver probes for a card;
-// our one line says all a person needs. Found at run time, since only the
-// synthesiser links the library.
-void QuietAlsa() {
-  using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
-  using SetHandler = int (*)(Handler);
-  if (auto set = reinterpret_cast<SetHandler>(dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler"))) {
-    set(SilentAlsa);
-  }
-}
 }  // namespace
 
 FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
-  // The synthesiser's own chatter would only repeat the one line we print.
-  for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
-    fluid_set_log_function(level, Silent, nullptr);
-  }
+  RouteFluidSynthLog();
   settings_ = new_fluid_settings();
   fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
   fluid_settings_setint(settings_, "synth.cpu-cores", 1);
@@ -42,26 +23,26 @@ FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
   fluid_settings_setstr(settings_, "audio.pulseaudio.media-role", "music");
   synth_ = new_fluid_synth(settings_);
   loader_ = std::thread([this, soundFont] {
-    soundFontId_ = fluid_synth_sfload(synth_, soundFont.c_str(), 1);
-    if (soundFontId_ == FLUID_FAILED) {
+    const int id = fluid_synth_sfload(synth_, soundFont.c_str(), 1);
+    {
+      std::lock_guard lock(loadMutex_);
+      soundFontId_ = id;
+      loaded_ = true;
+      if (id != FLUID_FAILED && heldProgram_ >= 0) {
+        fluid_synth_program_change(synth_, kChannel, heldProgram_);
+      }
+    }
+    if (id == FLUID_FAILED) {
       std::fprintf(stderr, "velumbra17: the SoundFont %s could not be loaded; no sound\n",
                    soundFont.c_str());
     }
   });
-  if (output == Output::AudioDevice) StartAudio();
-}
-
-void FluidSynthSink::StartAudio() {
-  setenv("JACK_NO_START_SERVER", "1", 0);
-  QuietAlsa();
-  for (const char* name : kDrivers) {
-    fluid_settings_setstr(settings_, "audio.driver", name);
-    driver_ = new_fluid_audio_driver(settings_, synth_);
-    if (driver_ != nullptr) return;
+  if (output == Output::AudioDevice) {
+    double sampleRate = 44100;
+    fluid_settings_getnum(settings_, "synth.sample-rate", &sampleRate);
+    stream_ = std::make_unique<AudioStream>(std::make_unique<FluidAudioDevice>(settings_, synth_),
+                                            static_cast<int>(sampleRate));
   }
-  std::fprintf(stderr,
-               "velumbra17: no usable audio device (tried PulseAudio, ALSA, JACK, SDL2); "
-               "playing silently\n");
 }
 
 bool FluidSynthSink::WaitUntilLoaded() {
@@ -81,18 +62,31 @@ float FluidSynthSink::RenderPeak(int frames) {
 
 FluidSynthSink::~FluidSynthSink() {
   if (loader_.joinable()) loader_.join();
-  if (driver_ != nullptr) delete_fluid_audio_driver(driver_);
+  stream_.reset();  // the stream renders the synthesiser, so it goes first
   delete_fluid_synth(synth_);
   delete_fluid_settings(settings_);
 }
 
 void FluidSynthSink::NoteOn(int note, int velocity) {
   fluid_synth_noteon(synth_, kChannel, note, velocity);
+  if (stream_) stream_->NoteStarted();
+}
+
+void FluidSynthSink::Prepare() {
+  if (stream_) stream_->Prepare();
 }
 
 void FluidSynthSink::NoteOff(int note) { fluid_synth_noteoff(synth_, kChannel, note); }
 
 void FluidSynthSink::ProgramChange(int program) {
+  {
+    // Without its presets the synthesiser would only warn; the load applies it.
+    std::lock_guard lock(loadMutex_);
+    if (!loaded_) {
+      heldProgram_ = program;
+      return;
+    }
+  }
   fluid_synth_program_change(synth_, kChannel, program);
 }
 
