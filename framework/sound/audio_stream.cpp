@@ -113,7 +113,9 @@ void AudioStream::Check(std::unique_lock<std::mutex>& lock) {
   framesAtCheck_ = frames;
   for (std::string& message : device_->TakeMessages()) pending_.push_back(std::move(message));
 
-  if (now - lastProgress_ >= timing_.stalledBeforeLost) {
+  // A stall alone is no loss (a sound server may be slow to take a new
+  // stream); a render thread that reported an error and rendered nothing since is.
+  if (!pending_.empty() && now - lastProgress_ >= timing_.stalledBeforeLost) {
     CloseDevice(lock, true);
     return;
   }
@@ -132,9 +134,7 @@ void AudioStream::CloseDevice(std::unique_lock<std::mutex>& lock, bool lost) {
   lock.lock();
   pending_.insert(pending_.end(), last.begin(), last.end());
   if (lost) {
-    report_("the audio stream stopped" +
-            (pending_.empty() ? std::string(" answering") : " (" + pending_.front() + ")") +
-            "; no sound until the next start");
+    report_("the audio stream stopped (" + pending_.front() + "); no sound until the next start");
     state_ = State::Failed;
     // Only a start tries again, not the notes the running mode goes on playing.
     wanted_ = retryWanted_;

@@ -34,7 +34,8 @@ class AudioDevice {
 struct StreamTiming {
   // Silence (and no new note) for this long closes the stream.
   std::chrono::milliseconds idleBeforeClose{1500};
-  // A stream that renders nothing for this long has lost its device.
+  // A stream that renders nothing for this long after its render thread
+  // reported an error has lost its device.
   std::chrono::milliseconds stalledBeforeLost{1000};
   std::chrono::milliseconds checkEvery{100};
 };

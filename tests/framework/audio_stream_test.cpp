@@ -1,6 +1,7 @@
 // The audio stream's life, on a stand-in device whose render thread runs ten
 // times faster than real time: open for a start or a note, closed once
-// silent, a lost device reported once and tried again only by a start.
+// silent, a lost device (not a stalled one) reported once and tried again
+// only by a start.
 #include "framework/sound/audio_stream.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@ constexpr int kRate = 48000;
 struct DeviceControls {
   std::atomic<bool> answers{true};
   std::atomic<bool> loud{false};
+  std::atomic<bool> stalls{false};
   std::atomic<bool> dies{false};
   std::atomic<int> opens{0};
   std::atomic<bool> closedFromRenderThread{false};
@@ -44,7 +46,7 @@ class StandInDevice : public fw::sound::AudioDevice {
           messages_.push_back("connection terminated");
           return;
         }
-        stream.Rendered(kRate / 100, controls_.loud ? 0.5f : 0.0f);
+        if (!controls_.stalls) stream.Rendered(kRate / 100, controls_.loud ? 0.5f : 0.0f);
         std::this_thread::sleep_for(1ms);
       }
     });
@@ -118,6 +120,10 @@ TEST_F(AudioStreamTest, OpensForAStartStaysWhileSoundingClosesWhenSilentOpensFor
 TEST_F(AudioStreamTest, ALostDeviceIsReportedOnceAndOnlyTheNextStartOpensAgain) {
   stream_.Prepare();
   ASSERT_TRUE(Eventually([&] { return stream_.IsOpen(); }));
+  device_.stalls = true;  // a server slow to take the stream has not gone
+  std::this_thread::sleep_for(300ms);
+  EXPECT_TRUE(stream_.IsOpen()) << "a stall was taken for a lost device";
+  device_.stalls = false;
   device_.dies = true;
   ASSERT_TRUE(Eventually([&] { return !stream_.IsOpen(); }));
   device_.dies = false;
