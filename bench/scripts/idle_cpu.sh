@@ -36,7 +36,7 @@ for round in $(seq "${ROUNDS:-3}"); do
   window=
   while [[ -z $window ]]; do
     sleep 0.05
-    window=$(xdotool search --onlyvisible --name '^Velumbra 17$' 2>/dev/null | head -1)
+    window=$(xdotool search --onlyvisible --name '^Velumbra 17$' 2>/dev/null | head -1 || true)
   done
   sleep 2  # the SoundFont loads
   measure "round $round, before the first start"
@@ -44,7 +44,7 @@ for round in $(seq "${ROUNDS:-3}"); do
   measure "round $round, playing"
   click 150 250
   sleep 3
-  box=$(xdotool search --onlyvisible --name '^Velumbra 17$' | grep -v "^$window\$" | tail -1)
+  box=$(xdotool search --onlyvisible --name '^Velumbra 17$' | grep -v "^$window\$" | tail -1 || true)
   xdotool windowfocus --sync "$box" key Return
   measure "round $round, after stop"
   kill "$app"
