@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
   fw::InstallPlatform(std::move(platformOwner));
 
   std::shared_ptr<fw::NoteSink> inner;
-  bool audio = false;
+  std::shared_ptr<fw::sound::FluidSynthSink> synth;
   double fontLoadMs = 0;
   if (options.fluidSynth) {
     const auto font = fw::sound::FindSoundFont();
@@ -141,11 +141,10 @@ int main(int argc, char** argv) {
       return 1;
     }
     const double before = fw::clock::RealNow();
-    auto synth = std::make_shared<fw::sound::FluidSynthSink>(*font);
+    synth = std::make_shared<fw::sound::FluidSynthSink>(*font);
     // Measure playing, not loading: start once the SoundFont is in.
     if (!synth->WaitUntilLoaded()) return 1;
     fontLoadMs = (fw::clock::RealNow() - before) / 1e3;
-    audio = synth->HasAudio();
     inner = synth;
   } else {
     inner = std::make_shared<fw::testing::RecordingSink>();
@@ -281,6 +280,9 @@ int main(int argc, char** argv) {
   }
   const double wall = endAt - moments.startClick;
   const auto sinkCalls = sink->Calls();
+  // The stream opens on demand, so whether a device answered is known only now.
+  const bool audio = synth && synth->HasAudio();
+  const double streamOpenedAt = synth ? synth->StreamOpenedAt() : -1;
   fw::sound::InstallSink(
       nullptr);  // so the synthesiser ends with main, not among static destructors
 
@@ -308,6 +310,13 @@ int main(int argc, char** argv) {
            2);
   if (options.fluidSynth) line.Add("font_load_ms", fontLoadMs, 1);
   line.Add("first_note_ms", bench::FirstNoteOnAfter(sinkCalls, moments.startClick), 3);
+  if (options.fluidSynth) {
+    line.Add("stream_open_ms",
+             streamOpenedAt >= moments.startClick
+                 ? std::optional<double>((streamOpenedAt - moments.startClick) / 1e3)
+                 : std::nullopt,
+             3);
+  }
   if (moments.stopClick >= 0) {
     line.Add("stop_ms", bench::LastReleaseAfter(sinkCalls, moments.stopClick, endAt), 3);
     line.Add("note_ons_after_stop",

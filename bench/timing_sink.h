@@ -25,6 +25,9 @@ class TimingSink : public fw::NoteSink {
   void NoteOn(int note, int velocity) override;
   void NoteOff(int note) override;
   void ProgramChange(int program) override;
+  void Prepare() override {
+    if (inner_) inner_->Prepare();
+  }
   std::vector<SinkCall> Calls() const;
 
  private:

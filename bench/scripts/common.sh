@@ -39,6 +39,18 @@ start_pulse() {
 }
 
 BUSY_PIDS=()
+# An Xvfb of our own on a free display (DISPLAY is set), stopped on exit.
+start_xvfb() {
+  local display=:$((90 + RANDOM % 100))
+  Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >"$OUT_DIR/xvfb.log" 2>&1 &
+  BUSY_PIDS+=($!)  # stopped on exit with the rest
+  export DISPLAY=$display
+  for _ in $(seq 100); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.05; done
+}
+
+# CPU time (user + system) of a process so far, in clock ticks.
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+
 stop_all() {
   for pid in "${BUSY_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   BUSY_PIDS=()

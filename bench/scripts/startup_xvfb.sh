@@ -5,11 +5,7 @@ source "$(dirname "$0")/common.sh"
 build
 start_pulse
 runs=${RUNS:-10}
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >"$OUT_DIR/xvfb.log" 2>&1 &
-BUSY_PIDS+=($!)  # stopped on exit with the rest
-export DISPLAY=$display
-for _ in $(seq 100); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.05; done
+start_xvfb
 
 for run in $(seq "$runs"); do
   start=$EPOCHREALTIME

@@ -39,6 +39,11 @@ std::shared_ptr<NoteSink> CurrentSink() {
   return sink;
 }
 
+void Prepare() {
+  std::lock_guard lock(sinkMutex);
+  if (sink) sink->Prepare();
+}
+
 bool IsSounding(int note) {
   std::lock_guard lock(sinkMutex);
   return note >= 0 && note < 128 && owner[note] != kSilent;

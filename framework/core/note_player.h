@@ -14,6 +14,8 @@ class NoteSink {
   virtual void NoteOn(int note, int velocity) = 0;
   virtual void NoteOff(int note) = 0;
   virtual void ProgramChange(int program) = 0;
+  // Something is about to play: get the output ready.
+  virtual void Prepare() {}
   // The program is about to end: bring what still sounds down to silence
   // instead of letting the end of the stream cut it.
   virtual void FadeOut() {}
@@ -37,6 +39,7 @@ class NotePlayer : public Object {
 namespace sound {
 void InstallSink(std::shared_ptr<NoteSink> sink);
 std::shared_ptr<NoteSink> CurrentSink();
+void Prepare();
 bool IsSounding(int note);
 int SoundingCount();
 // Releases the notes that a run started and left sounding.

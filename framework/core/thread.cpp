@@ -51,6 +51,8 @@ void Thread::Run() {
     scheduler::WithoutBaton([&] { AwaitFinishingRun(*finishing); });
     if (IsRunning()) throw ThreadAlreadyRunningException();
   }
+  // Opening the output now, not at the first note, keeps that note on time.
+  sound::Prepare();
   run_ = std::make_shared<scheduler::RunState>();
   scheduler::Start(run_, [this, run = run_] {
     try {

@@ -1,44 +1,25 @@
 #include "framework/sound/fluid_sink.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
+
+#include "framework/sound/fluid_audio_device.h"
+#include "framework/sound/fluid_log.h"
 
 namespace fw::sound {
 namespace {
 constexpr int kChannel = 0;
-constexpr const char* kDrivers[] = {"pulseaudio", "alsa", "jack", "sdl2"};
 // The synthesiser's default of 0.2 leaves the piece 15 dB quieter than ordinary
 // music; this puts its loudest passage near -3 dBFS, reverb and chorus included
 // (bench/scripts/level.sh measures it).
 constexpr double kGain = 1.05;
-
-void Silent(int, const char*, void*) {}
-
-void SilentAlsa(const char*, int, const char*, int, const char*, ...) {}
-
-// The ALSA library prints its own errors while a driver probes for a card;
-// our one line says all a person needs. Found at run time, since only the
-// synthesiser links the library.
-void QuietAlsa() {
-  using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
-  using SetHandler = int (*)(Handler);
-  if (auto set = reinterpret_cast<SetHandler>(dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler"))) {
-    set(SilentAlsa);
-  }
-}
 }  // namespace
 
 FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
-  // The synthesiser's own chatter would only repeat the one line we print.
-  for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
-    fluid_set_log_function(level, Silent, nullptr);
-  }
+  RouteFluidSynthLog();
   settings_ = new_fluid_settings();
   fluid_settings_setnum(settings_, "synth.gain", kGain);
   fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
@@ -48,26 +29,26 @@ FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
   fluid_settings_setstr(settings_, "audio.pulseaudio.media-role", "music");
   synth_ = new_fluid_synth(settings_);
   loader_ = std::thread([this, soundFont] {
-    soundFontId_ = fluid_synth_sfload(synth_, soundFont.c_str(), 1);
-    if (soundFontId_ == FLUID_FAILED) {
+    const int id = fluid_synth_sfload(synth_, soundFont.c_str(), 1);
+    {
+      std::lock_guard lock(loadMutex_);
+      soundFontId_ = id;
+      loaded_ = true;
+      if (id != FLUID_FAILED && heldProgram_ >= 0) {
+        fluid_synth_program_change(synth_, kChannel, heldProgram_);
+      }
+    }
+    if (id == FLUID_FAILED) {
       std::fprintf(stderr, "velumbra17: the SoundFont %s could not be loaded; no sound\n",
                    soundFont.c_str());
     }
   });
-  if (output == Output::AudioDevice) StartAudio();
-}
-
-void FluidSynthSink::StartAudio() {
-  setenv("JACK_NO_START_SERVER", "1", 0);
-  QuietAlsa();
-  for (const char* name : kDrivers) {
-    fluid_settings_setstr(settings_, "audio.driver", name);
-    driver_ = new_fluid_audio_driver(settings_, synth_);
-    if (driver_ != nullptr) return;
+  if (output == Output::AudioDevice) {
+    double sampleRate = 44100;
+    fluid_settings_getnum(settings_, "synth.sample-rate", &sampleRate);
+    stream_ = std::make_unique<AudioStream>(std::make_unique<FluidAudioDevice>(settings_, synth_),
+                                            static_cast<int>(sampleRate));
   }
-  std::fprintf(stderr,
-               "velumbra17: no usable audio device (tried PulseAudio, ALSA, JACK, SDL2); "
-               "playing silently\n");
 }
 
 bool FluidSynthSink::WaitUntilLoaded() {
@@ -97,13 +78,13 @@ float FluidSynthSink::RenderPeak(int frames) {
 
 FluidSynthSink::~FluidSynthSink() {
   if (loader_.joinable()) loader_.join();
-  if (driver_ != nullptr) delete_fluid_audio_driver(driver_);
+  stream_.reset();  // the stream renders the synthesiser, so it goes first
   delete_fluid_synth(synth_);
   delete_fluid_settings(settings_);
 }
 
 void FluidSynthSink::FadeOut() {
-  if (driver_ == nullptr) return;
+  if (!stream_ || !stream_->IsOpen()) return;
   using namespace std::chrono_literals;
   // 3 dB every 2 ms down to -60 dB: no step is heard as a click.
   constexpr int kSteps = 20;
@@ -128,11 +109,24 @@ void FluidSynthSink::FadeOut() {
 
 void FluidSynthSink::NoteOn(int note, int velocity) {
   fluid_synth_noteon(synth_, kChannel, note, velocity);
+  if (stream_) stream_->NoteStarted();
+}
+
+void FluidSynthSink::Prepare() {
+  if (stream_) stream_->Prepare();
 }
 
 void FluidSynthSink::NoteOff(int note) { fluid_synth_noteoff(synth_, kChannel, note); }
 
 void FluidSynthSink::ProgramChange(int program) {
+  {
+    // Without its presets the synthesiser would only warn; the load applies it.
+    std::lock_guard lock(loadMutex_);
+    if (!loaded_) {
+      heldProgram_ = program;
+      return;
+    }
+  }
   fluid_synth_program_change(synth_, kChannel, program);
 }
 

@@ -1,13 +1,15 @@
 #pragma once
-// Notes to FluidSynth, sent at once, and out through the first audio driver
-// that works.
+// Notes to FluidSynth, sent at once, and out through an audio stream that is
+// open only while something can sound.
 #include <fluidsynth.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
 #include "framework/core/note_player.h"
+#include "framework/sound/audio_stream.h"
 
 namespace fw::sound {
 
@@ -23,12 +25,16 @@ class FluidSynthSink : public NoteSink {
   void NoteOn(int note, int velocity) override;
   void NoteOff(int note) override;
   void ProgramChange(int program) override;
+  void Prepare() override;
   // Lowers everything, the reverb's tail too, to silence over a few tens of
   // milliseconds and waits until that silence has reached the sound server.
   // The sink stays silent afterwards.
   void FadeOut() override;
 
-  bool HasAudio() const { return driver_ != nullptr; }
+  // True when the last attempt to open the audio stream found a device.
+  bool HasAudio() const { return stream_ && stream_->Answered(); }
+  // Real clock (µs) when the audio stream last opened; negative before that.
+  double StreamOpenedAt() const { return stream_ ? stream_->OpenedAt() : -1; }
   // Waits until the SoundFont has loaded; false when it failed to load.
   bool WaitUntilLoaded();
   // Renders frames of output without an audio device; returns the peak level.
@@ -38,12 +44,13 @@ class FluidSynthSink : public NoteSink {
   double SampleRate() const;
 
  private:
-  void StartAudio();
-
   fluid_settings_t* settings_ = nullptr;
   fluid_synth_t* synth_ = nullptr;
-  fluid_audio_driver_t* driver_ = nullptr;
   std::thread loader_;
+  std::mutex loadMutex_;
+  bool loaded_ = false;
+  int heldProgram_ = -1;
+  std::unique_ptr<AudioStream> stream_;
   int soundFontId_ = FLUID_FAILED;
 };
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # What the program does when its surroundings fail.
-#   no-audio      no sound server: one clear line on stderr, the window works
+#   no-audio      no sound server: one clear line on stderr at start, the window
+#                 works; a server started later is used by the next start
 #   no-soundfont  the SoundFont folder is empty: a message naming the package, exit status 1
 #   no-display    DISPLAY unset, or naming a display that cannot be opened (nobody serves it,
 #                 an unknown host, a screen the server lacks): one line, exit status 1
@@ -16,12 +17,9 @@ show_stderr() { sed 's/^/    stderr: /' "$E2E_APP_ERR"; }
 
 no_audio() {
   e2e_start_x
-  e2e_start_app env PULSE_SERVER="unix:$E2E_DIR/no-such-dir/native"
+  # Nothing serves the sound server's socket yet.
+  e2e_start_app
   e2e_wait_main_window || { show_stderr; e2e_abort "the main window did not appear"; }
-  show_stderr
-  e2e_check "stderr says \"no usable audio device\" once" \
-    test "$(grep -c 'no usable audio device' "$E2E_APP_ERR")" -eq 1
-  e2e_check "and says nothing else" test "$(wc -l <"$E2E_APP_ERR")" -eq 1
 
   e2e_click_named start
   e2e_check "start is accepted: the progress wheel turns" e2e_wait_painted 133 183 34 34
@@ -30,9 +28,25 @@ no_audio() {
   e2e_check "stop shows the farewell box" e2e_wait_window_count 2 5000
   e2e_dismiss_box
   e2e_check "Return closes it" e2e_wait_window_count 1 5000
-  e2e_check "the line is not repeated by playing" \
+  show_stderr
+  e2e_check "stderr says \"no usable audio device\" once" \
     test "$(grep -c 'no usable audio device' "$E2E_APP_ERR")" -eq 1
+  e2e_check "and says nothing else" test "$(wc -l <"$E2E_APP_ERR")" -eq 1
   e2e_check "the program is still running" e2e_running
+
+  # A server that starts later is found by the next start.
+  e2e_start_pulse
+  e2e_record_start
+  e2e_timed_click start
+  local click=$E2E_CLICK_POS onset
+  e2e_record_until $((click + E2E_RATE * 2)) 15000 || e2e_abort "the recording stalled"
+  onset=$(e2e_onset "$click")
+  e2e_log "sound $(e2e_ms "$onset") ms after the start click (-1: none)"
+  e2e_check "with a sound server started since, the next start sounds" test "$onset" -ge 0
+  e2e_click_named stop
+  e2e_check "stop shows the farewell box" e2e_wait_window_count 2 5000
+  show_stderr
+  e2e_check "the line is not repeated" test "$(wc -l <"$E2E_APP_ERR")" -eq 1
 }
 
 # Runs the program with an empty tmpfs over the SoundFont folder, in a mount

@@ -1,0 +1,148 @@
+#include "framework/sound/audio_stream.h"
+
+#include <cstdio>
+
+#include "framework/core/clock.h"
+
+namespace fw::sound {
+namespace {
+// -80 dBFS: nothing a person could hear.
+constexpr float kAudible = 1e-4f;
+
+void PrintLine(const std::string& line) { std::fprintf(stderr, "velumbra17: %s\n", line.c_str()); }
+}  // namespace
+
+AudioStream::AudioStream(std::unique_ptr<AudioDevice> device, int sampleRate, StreamTiming timing,
+                         Report report)
+    : device_(std::move(device)),
+      sampleRate_(sampleRate),
+      timing_(timing),
+      report_(report ? std::move(report) : Report(PrintLine)) {
+  worker_ = std::thread([this] { Run(); });
+}
+
+AudioStream::~AudioStream() {
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_all();
+  worker_.join();
+}
+
+void AudioStream::Prepare() { Request(true); }
+
+void AudioStream::NoteStarted() { Request(false); }
+
+void AudioStream::Request(bool retry) {
+  std::lock_guard lock(mutex_);
+  lastRequest_ = std::chrono::steady_clock::now();
+  if (state_ == State::Open || state_ == State::Opening) return;
+  if (state_ == State::Failed && !retry) return;
+  wanted_ = true;
+  retryWanted_ = retryWanted_ || retry;
+  wake_.notify_all();
+}
+
+void AudioStream::Rendered(int frames, float peak) {
+  const std::int64_t total = frames_.fetch_add(frames, std::memory_order_relaxed) + frames;
+  if (peak > kAudible) lastAudibleFrame_.store(total, std::memory_order_relaxed);
+}
+
+bool AudioStream::IsOpen() const {
+  std::lock_guard lock(mutex_);
+  return state_ == State::Open;
+}
+
+bool AudioStream::Answered() const {
+  std::lock_guard lock(mutex_);
+  return answered_;
+}
+
+double AudioStream::OpenedAt() const {
+  std::lock_guard lock(mutex_);
+  return openedAt_;
+}
+
+void AudioStream::Run() {
+  std::unique_lock lock(mutex_);
+  while (!quit_) {
+    if (state_ == State::Open) {
+      wake_.wait_for(lock, timing_.checkEvery, [&] { return quit_; });
+      if (!quit_) Check(lock);
+    } else {
+      wake_.wait(lock, [&] { return quit_ || wanted_; });
+      if (!quit_) OpenDevice(lock);
+    }
+  }
+  if (state_ == State::Open) CloseDevice(lock, false);
+}
+
+void AudioStream::OpenDevice(std::unique_lock<std::mutex>& lock) {
+  // Requests made while this attempt runs are answered by it.
+  wanted_ = false;
+  retryWanted_ = false;
+  state_ = State::Opening;
+  lock.unlock();
+  std::string why;
+  const bool opened = device_->Open(*this, &why);
+  const double at = clock::RealNow();
+  lock.lock();
+  answered_ = opened;
+  if (!opened) {
+    state_ = State::Failed;
+    report_("no usable audio device (" + why + "); playing silently");
+    return;
+  }
+  state_ = State::Open;
+  openedAt_ = at;
+  framesAtCheck_ = frames_.load();
+  lastAudibleFrame_.store(framesAtCheck_);
+  lastProgress_ = std::chrono::steady_clock::now();
+}
+
+void AudioStream::Check(std::unique_lock<std::mutex>& lock) {
+  const auto now = std::chrono::steady_clock::now();
+  const std::int64_t frames = frames_.load();
+  if (frames != framesAtCheck_) {
+    lastProgress_ = now;
+    // The render thread went on after reporting these, so they did not end it.
+    for (const std::string& message : pending_) report_(message);
+    pending_.clear();
+  }
+  framesAtCheck_ = frames;
+  for (std::string& message : device_->TakeMessages()) pending_.push_back(std::move(message));
+
+  // A stall alone is no loss (a sound server may be slow to take a new
+  // stream); a render thread that reported an error and rendered nothing since is.
+  if (!pending_.empty() && now - lastProgress_ >= timing_.stalledBeforeLost) {
+    CloseDevice(lock, true);
+    return;
+  }
+  const std::int64_t silentMs = (frames - lastAudibleFrame_.load()) * 1000 / sampleRate_;
+  if (silentMs >= timing_.idleBeforeClose.count() &&
+      now - lastRequest_ >= timing_.idleBeforeClose) {
+    CloseDevice(lock, false);
+  }
+}
+
+void AudioStream::CloseDevice(std::unique_lock<std::mutex>& lock, bool lost) {
+  state_ = State::Closing;
+  lock.unlock();
+  device_->Close();
+  std::vector<std::string> last = device_->TakeMessages();
+  lock.lock();
+  pending_.insert(pending_.end(), last.begin(), last.end());
+  if (lost) {
+    report_("the audio stream stopped (" + pending_.front() + "); no sound until the next start");
+    state_ = State::Failed;
+    // Only a start tries again, not the notes the running mode goes on playing.
+    wanted_ = retryWanted_;
+  } else {
+    for (const std::string& message : pending_) report_(message);
+    state_ = State::Closed;
+  }
+  pending_.clear();
+}
+
+}  // namespace fw::sound

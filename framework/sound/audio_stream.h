@@ -1,0 +1,101 @@
+#pragma once
+// The audio stream, open only while something can sound: a running stream
+// costs the program and the sound server CPU even when silent. A worker
+// thread opens and closes the device, so that neither the GUI nor a mode
+// thread waits for it and a device is never closed from its own render thread.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fw::sound {
+
+class AudioStream;
+
+// What the stream opens and closes: an output whose own thread renders
+// blocks and tells the stream about each through AudioStream::Rendered.
+class AudioDevice {
+ public:
+  virtual ~AudioDevice() = default;
+  // False when no output answered; *why then says what the first one said.
+  virtual bool Open(AudioStream& stream, std::string* why) = 0;
+  // Returns once the render thread has ended.
+  virtual void Close() = 0;
+  // What the render thread reported since the last call.
+  virtual std::vector<std::string> TakeMessages() = 0;
+};
+
+struct StreamTiming {
+  // Silence (and no new note) for this long closes the stream.
+  std::chrono::milliseconds idleBeforeClose{1500};
+  // A stream that renders nothing for this long after its render thread
+  // reported an error has lost its device.
+  std::chrono::milliseconds stalledBeforeLost{1000};
+  std::chrono::milliseconds checkEvery{100};
+};
+
+class AudioStream {
+ public:
+  using Report = std::function<void(const std::string& line)>;
+  // Report gets each line for a person to read (default: stderr).
+  AudioStream(std::unique_ptr<AudioDevice> device, int sampleRate, StreamTiming timing = {},
+              Report report = {});
+  ~AudioStream();
+  AudioStream(const AudioStream&) = delete;
+  AudioStream& operator=(const AudioStream&) = delete;
+
+  // Something is about to play: open, even if the last attempt failed.
+  void Prepare();
+  // A note starts: open unless the last attempt failed (no device is
+  // probed again per note; the next Prepare tries again).
+  void NoteStarted();
+  // From the render thread after each block; peak is its loudest sample.
+  void Rendered(int frames, float peak);
+
+  bool IsOpen() const;
+  // True when the last attempt to open found a device.
+  bool Answered() const;
+  // Real clock (µs) when the device last opened; negative before that.
+  double OpenedAt() const;
+
+ private:
+  enum class State { Closed, Opening, Open, Closing, Failed };
+  void Request(bool retry);
+  void Run();
+  void OpenDevice(std::unique_lock<std::mutex>& lock);
+  // One look at an open stream; closes it when idle or lost.
+  void Check(std::unique_lock<std::mutex>& lock);
+  void CloseDevice(std::unique_lock<std::mutex>& lock, bool lost);
+
+  std::unique_ptr<AudioDevice> device_;
+  const int sampleRate_;
+  const StreamTiming timing_;
+  Report report_;
+
+  mutable std::mutex mutex_;
+  std::condition_variable wake_;
+  State state_ = State::Closed;
+  bool wanted_ = false;
+  bool retryWanted_ = false;
+  bool quit_ = false;
+  bool answered_ = false;
+  double openedAt_ = -1;
+  std::chrono::steady_clock::time_point lastRequest_{};
+  std::chrono::steady_clock::time_point lastProgress_{};
+  std::int64_t framesAtCheck_ = 0;
+  // Render-thread messages taken at the last check, printed once the stream
+  // has rendered on after them; folded into the line if the stream is lost.
+  std::vector<std::string> pending_;
+
+  std::atomic<std::int64_t> frames_{0};
+  std::atomic<std::int64_t> lastAudibleFrame_{0};
+  std::thread worker_;
+};
+
+}  // namespace fw::sound

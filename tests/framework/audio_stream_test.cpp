@@ -1,0 +1,157 @@
+// The audio stream's life, on a stand-in device whose render thread runs ten
+// times faster than real time: open for a start or a note, closed once
+// silent, a lost device (not a stalled one) reported once and tried again
+// only by a start.
+#include "framework/sound/audio_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+constexpr int kRate = 48000;
+
+struct DeviceControls {
+  std::atomic<bool> answers{true};
+  std::atomic<bool> loud{false};
+  std::atomic<bool> stalls{false};
+  std::atomic<bool> dies{false};
+  std::atomic<int> opens{0};
+  std::atomic<bool> closedFromRenderThread{false};
+};
+
+class StandInDevice : public fw::sound::AudioDevice {
+ public:
+  explicit StandInDevice(DeviceControls& controls) : controls_(controls) {}
+  ~StandInDevice() override { Close(); }
+
+  bool Open(fw::sound::AudioStream& stream, std::string* why) override {
+    ++controls_.opens;
+    if (!controls_.answers) {
+      *why = "nothing answers";
+      return false;
+    }
+    running_ = true;
+    render_ = std::thread([this, &stream] {
+      renderThread_ = std::this_thread::get_id();
+      while (running_) {
+        if (controls_.dies) {
+          std::lock_guard lock(mutex_);
+          messages_.push_back("connection terminated");
+          return;
+        }
+        if (!controls_.stalls) stream.Rendered(kRate / 100, controls_.loud ? 0.5f : 0.0f);
+        std::this_thread::sleep_for(1ms);
+      }
+    });
+    return true;
+  }
+
+  void Close() override {
+    if (!render_.joinable()) return;
+    if (std::this_thread::get_id() == renderThread_) controls_.closedFromRenderThread = true;
+    running_ = false;
+    render_.join();
+  }
+
+  std::vector<std::string> TakeMessages() override {
+    std::lock_guard lock(mutex_);
+    return std::exchange(messages_, {});
+  }
+
+ private:
+  DeviceControls& controls_;
+  std::thread render_;
+  std::atomic<bool> running_{false};
+  std::atomic<std::thread::id> renderThread_{};
+  std::mutex mutex_;
+  std::vector<std::string> messages_;
+};
+
+class AudioStreamTest : public ::testing::Test {
+ protected:
+  AudioStreamTest()
+      : stream_(std::make_unique<StandInDevice>(device_), kRate, {50ms, 100ms, 5ms},
+                [this](const std::string& line) {
+                  std::lock_guard lock(mutex_);
+                  reports_.push_back(line);
+                }) {}
+
+  // Bounds a hang only; nothing here is a timing requirement.
+  static bool Eventually(const std::function<bool()>& condition) {
+    for (auto until = std::chrono::steady_clock::now() + 5s;
+         std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(1ms)) {
+      if (condition()) return true;
+    }
+    return condition();
+  }
+  std::vector<std::string> Reports() {
+    std::lock_guard lock(mutex_);
+    return reports_;
+  }
+
+  DeviceControls device_;
+  std::mutex mutex_;
+  std::vector<std::string> reports_;
+  fw::sound::AudioStream stream_;
+};
+
+TEST_F(AudioStreamTest, OpensForAStartStaysWhileSoundingClosesWhenSilentOpensForTheNextNote) {
+  EXPECT_FALSE(stream_.IsOpen()) << "nothing is opened before it is wanted";
+  device_.loud = true;
+  stream_.Prepare();
+  ASSERT_TRUE(Eventually([&] { return stream_.IsOpen(); }));
+  std::this_thread::sleep_for(300ms);  // six times the idle time
+  EXPECT_TRUE(stream_.IsOpen()) << "closed while sounding";
+  device_.loud = false;
+  EXPECT_TRUE(Eventually([&] { return !stream_.IsOpen(); })) << "still open after the sound ended";
+  stream_.NoteStarted();
+  EXPECT_TRUE(Eventually([&] { return device_.opens == 2; }));
+  EXPECT_FALSE(device_.closedFromRenderThread);
+  EXPECT_TRUE(Reports().empty());
+}
+
+TEST_F(AudioStreamTest, ALostDeviceIsReportedOnceAndOnlyTheNextStartOpensAgain) {
+  stream_.Prepare();
+  ASSERT_TRUE(Eventually([&] { return stream_.IsOpen(); }));
+  device_.stalls = true;  // a server slow to take the stream has not gone
+  std::this_thread::sleep_for(300ms);
+  EXPECT_TRUE(stream_.IsOpen()) << "a stall was taken for a lost device";
+  device_.stalls = false;
+  device_.dies = true;
+  ASSERT_TRUE(Eventually([&] { return !stream_.IsOpen(); }));
+  device_.dies = false;
+  for (int note = 0; note < 20; ++note) {
+    stream_.NoteStarted();
+    std::this_thread::sleep_for(5ms);
+  }
+  EXPECT_EQ(device_.opens, 1) << "the notes of the running mode probed the device again";
+  ASSERT_EQ(Reports().size(), 1u);
+  EXPECT_NE(Reports()[0].find("connection terminated"), std::string::npos) << Reports()[0];
+  stream_.Prepare();
+  EXPECT_TRUE(Eventually([&] { return stream_.IsOpen(); }));
+  EXPECT_EQ(Reports().size(), 1u);
+}
+
+TEST_F(AudioStreamTest, ADeviceThatDoesNotAnswerIsReportedOncePerStartNotPerNote) {
+  device_.answers = false;
+  stream_.Prepare();
+  ASSERT_TRUE(Eventually([&] { return Reports().size() == 1; }));
+  for (int note = 0; note < 20; ++note) stream_.NoteStarted();
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(device_.opens, 1) << "the notes probed the device again";
+  stream_.Prepare();
+  ASSERT_TRUE(Eventually([&] { return Reports().size() >= 2; }));
+  EXPECT_EQ(device_.opens, 2);
+  ASSERT_EQ(Reports().size(), 2u);
+  EXPECT_NE(Reports()[1].find("nothing answers"), std::string::npos) << Reports()[1];
+  EXPECT_FALSE(stream_.Answered());
+}
+
+}  // namespace
