@@ -269,8 +269,12 @@ e2e_wait_main_window() {
       if ((E2E_GEOM_W == 300 && E2E_GEOM_H > 300)); then E2E_MAIN_WIN=$win; fi
     done
     [[ -n $E2E_MAIN_WIN ]] && break
-    (($(e2e_now_ms) - start > timeout_ms)) && return 1
-    e2e_pid_ended "$E2E_APP_PID" && return 1
+    (($(e2e_now_ms) - start > timeout_ms)) && { e2e_log "no main window after ${timeout_ms} ms"; return 1; }
+    if e2e_pid_ended "$E2E_APP_PID"; then
+      wait "$E2E_APP_PID"
+      e2e_log "the program ended before its window appeared (exit status $?)"
+      return 1
+    fi
     sleep 0.1
   done
   E2E_BAR_H=$((E2E_GEOM_H - 300))
@@ -278,7 +282,7 @@ e2e_wait_main_window() {
   E2E_CONTENT_Y=$((E2E_GEOM_Y + E2E_BAR_H))
   # Without a window manager nothing gives focus; keys go to the focus window.
   xdotool windowfocus --sync "$E2E_MAIN_WIN" 2>/dev/null || true
-  e2e_wait_painted 115 140 70 20 || return 1
+  e2e_wait_painted 115 140 70 20 || { e2e_log "the window was never painted"; return 1; }
 }
 
 # The window is mapped before Qt has painted it: wait until a region shows
