@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 // The measuring code of the benchmarks, checked on made-up traces and on the
 // real bar operations under the virtual clock. Nothing here depends on timing.
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 #include <thread>
 
 #include "bench/analysis.h"
+#include "bench/cpu_time.h"
 #include "bench/level_meter.h"
 #include "bench/midi_file.h"
 #include "bench/options.h"
@@ -356,10 +359,29 @@ TEST(Options, ModesBarsAndMistakes) {
   EXPECT_FALSE(bench::ParseOptions({"--mode", "original", "--bars", "barOne"}, &error));
   EXPECT_FALSE(bench::ParseOptions({"--mode"}, &error));
 
+  options =
+      bench::ParseOptions({"--mode", "original", "--idle", "5", "--server-pid", "42"}, &error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->idleSeconds, 5.0);
+  EXPECT_EQ(options->serverPid, 42);
+  EXPECT_FALSE(bench::ParseOptions({"--mode", "original", "--idle", "0"}, &error));
+  EXPECT_FALSE(bench::ParseOptions({"--mode", "original", "--server-pid", "x"}, &error));
+
   // Asking for help is not a mistake, whatever follows it.
   options = bench::ParseOptions({"--help", "--mode"}, &error);
   ASSERT_TRUE(options) << error;
   EXPECT_TRUE(options->help);
+}
+
+TEST(CpuTime, StatLineFieldsCountFromTheEndOfTheName) {
+  // A process may call itself anything, spaces and parentheses included.
+  const std::string line =
+      "4242 (pulse (a) b) S 1 4242 4242 0 -1 4194560 1234 0 0 0 700 55 0 0 20 0 3 0 99 0 0";
+  EXPECT_EQ(bench::CpuTicksOfStatLine(line), 755);
+  EXPECT_FALSE(bench::CpuTicksOfStatLine("4242 (cut short) S 1 2"));
+  EXPECT_FALSE(bench::CpuTicksOfStatLine("no name at all"));
+  ASSERT_TRUE(bench::ProcessCpuMicros(getpid()));
+  EXPECT_GE(*bench::ProcessCpuMicros(getpid()), 0);
 }
 
 TEST(TimingSink, FirstNoteAndLastRelease) {

@@ -11,7 +11,8 @@ const char* const kUsage =
     "NAME[,NAME...])\n"
     "               [--repeat N] [--stop-after SECONDS] [--clock real|virtual]\n"
     "               [--sound record|fluidsynth] [--seed N] [--realtime] [--midi FILE]\n"
-    "               [--waits FILE] [--level FILE] [--no-csv] [--help]\n"
+    "               [--waits FILE] [--level FILE] [--no-csv]\n"
+    "               [--idle SECONDS] [--server-pid PID] [--help]\n"
     "Prints one line per note call on stdout (t_us,note,velocity; t from the first call)\n"
     "and one line of key=value figures on stderr.\n";
 
@@ -99,6 +100,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
       options.midiPath = *v;
     } else if (arg == "--waits") {
       options.waitsPath = *v;
+    } else if (arg == "--idle") {
+      if (!ParseNumber(*v, &number) || number <= 0) return fail("--idle needs seconds");
+      options.idleSeconds = number;
+    } else if (arg == "--server-pid") {
+      if (!ParseNumber(*v, &number) || number < 1) return fail("--server-pid needs a process id");
+      options.serverPid = static_cast<int>(number);
     } else if (arg == "--level") {
       options.levelPath = *v;
     } else {

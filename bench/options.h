@@ -19,7 +19,9 @@ struct Options {
   std::string waitsPath;  // write every measured wait there
   std::string levelPath;  // render the mode thread's calls offline, write each bar's level there
   bool csv = true;
-  bool help = false;  // print the usage and do nothing else
+  std::optional<double> idleSeconds;  // measure CPU this long before the start and after the end
+  std::optional<int> serverPid;       // the sound server, whose CPU is measured beside ours
+  bool help = false;                  // print the usage and do nothing else
 };
 
 // The radio button that selects a mode; null for an unknown mode.

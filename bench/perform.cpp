@@ -15,6 +15,7 @@
 
 #include "app/startup.h"
 #include "bench/analysis.h"
+#include "bench/cpu_time.h"
 #include "bench/level_meter.h"
 #include "bench/midi_file.h"
 #include "bench/options.h"
@@ -72,6 +73,7 @@ struct Moments {
   double startClock = 0;   // the runtime clock at the start click
   double stopClick = -1;
   Usage atStart;
+  std::optional<double> serverAtStart;
 };
 
 void Click(const std::function<void(Window1&)>& action) {
@@ -97,6 +99,34 @@ void StartBarsRun(const bench::Options& options, fw::testing::RecordingPlatform&
     fw::sound::ReleaseNotesOf(run->id);
     platform.Quit();
   });
+}
+
+// CPU of this process and of the sound server over a span of wall time, in % of a core.
+struct CpuShare {
+  std::optional<double> own, server;
+};
+
+CpuShare MeasureCpu(double seconds, std::optional<int> serverPid) {
+  const double ownBefore = bench::OwnCpuMicros();
+  const auto serverBefore = serverPid ? bench::ProcessCpuMicros(*serverPid) : std::nullopt;
+  const double wallBefore = fw::clock::RealNow();
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  const double wall = fw::clock::RealNow() - wallBefore;
+  CpuShare share;
+  share.own = (bench::OwnCpuMicros() - ownBefore) / wall * 100;
+  const auto serverAfter = serverPid ? bench::ProcessCpuMicros(*serverPid) : std::nullopt;
+  if (serverBefore && serverAfter) share.server = (*serverAfter - *serverBefore) / wall * 100;
+  return share;
+}
+
+// After the music: the stream closes once its output has died away.
+std::optional<double> WaitForStreamClosed(const fw::sound::FluidSynthSink* synth) {
+  const double from = fw::clock::RealNow();
+  while (synth != nullptr && synth->StreamOpen()) {
+    if (fw::clock::RealNow() - from > 10e6) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return (fw::clock::RealNow() - from) / 1e3;
 }
 
 void PrintCsv(const std::vector<bench::Token>& notes) {
@@ -170,6 +200,7 @@ int main(int argc, char** argv) {
     moments.startClick = fw::clock::RealNow();
     moments.startClock = fw::clock::Now();
     moments.atStart = ProcessUsage();
+    if (options.serverPid) moments.serverAtStart = bench::ProcessCpuMicros(*options.serverPid);
     moments.started = true;
     moments.changed.notify_all();
   };
@@ -226,6 +257,10 @@ int main(int argc, char** argv) {
     });
   }
 
+  // Idle with the SoundFont loaded and nothing played yet.
+  CpuShare idleBefore;
+  if (options.idleSeconds) idleBefore = MeasureCpu(*options.idleSeconds, options.serverPid);
+
   const double mainCalledAt = fw::clock::RealNow();
   Main();  // start-up and the event loop, until the farewell message (or the bars' end)
 
@@ -237,6 +272,14 @@ int main(int argc, char** argv) {
   }
   moments.changed.notify_all();
   if (stopper.joinable()) stopper.join();
+  const auto serverAtEnd =
+      options.serverPid ? bench::ProcessCpuMicros(*options.serverPid) : std::nullopt;
+  std::optional<double> streamClosedMs;
+  CpuShare idleAfter;
+  if (options.idleSeconds) {
+    streamClosedMs = WaitForStreamClosed(synth.get());
+    idleAfter = MeasureCpu(*options.idleSeconds, options.serverPid);
+  }
   const int soundingAtEnd = fw::sound::SoundingCount();
   const int status = fw::RuntimeExit();
   recorder.Finish();
@@ -299,6 +342,22 @@ int main(int argc, char** argv) {
            wall > 0 ? std::optional<double>((atEnd.cpu - moments.atStart.cpu) / wall * 100)
                     : std::nullopt,
            2);
+  if (options.serverPid) {
+    line.Add("server_cpu_pct",
+             wall > 0 && moments.serverAtStart && serverAtEnd
+                 ? std::optional<double>((*serverAtEnd - *moments.serverAtStart) / wall * 100)
+                 : std::nullopt,
+             2);
+  }
+  if (options.idleSeconds) {
+    line.Add("idle_before_cpu_pct", idleBefore.own, 2);
+    line.Add("idle_after_cpu_pct", idleAfter.own, 2);
+    if (options.serverPid) {
+      line.Add("idle_before_server_cpu_pct", idleBefore.server, 2);
+      line.Add("idle_after_server_cpu_pct", idleAfter.server, 2);
+    }
+    line.Add("stream_closed_ms", streamClosedMs, 1);
+  }
   line.Add("mode_cpu_pct",
            modeWall > 0 ? std::optional<double>(modeCpu / modeWall * 100) : std::nullopt, 2);
   line.Add("rss_mb", atEnd.maxRssMb);

@@ -33,6 +33,7 @@ class FluidSynthSink : public NoteSink {
 
   // True when the last attempt to open the audio stream found a device.
   bool HasAudio() const { return stream_ && stream_->Answered(); }
+  bool StreamOpen() const { return stream_ && stream_->IsOpen(); }
   // Real clock (µs) when the audio stream last opened; negative before that.
   double StreamOpenedAt() const { return stream_ ? stream_->OpenedAt() : -1; }
   // Waits until the SoundFont has loaded; false when it failed to load.
