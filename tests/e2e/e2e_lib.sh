@@ -22,6 +22,7 @@ E2E_PIDS_PULSE=''
 E2E_APP_PID=''
 E2E_REC_PID=''
 E2E_REC_FILE=''
+E2E_ONSET=-1
 E2E_CONTENT_X=0
 E2E_CONTENT_Y=0
 
@@ -478,6 +479,18 @@ e2e_last_above() {
 }
 
 e2e_ms() { echo $(($1 * 1000 / E2E_RATE)); }
+
+# Clicks start and records 2 s: E2E_ONSET is where the sound began, in
+# samples from the click (-1: none).
+e2e_start_and_listen() {
+  e2e_timed_click start
+  local click=$E2E_CLICK_POS
+  e2e_record_until $((click + E2E_RATE * 2)) 15000 || e2e_abort "the recording stalled"
+  E2E_ONSET=$(e2e_onset "$click")
+  e2e_log "sound $(e2e_ms "$E2E_ONSET") ms after the start click (-1: none)"
+}
+
+e2e_show_stderr() { sed 's/^/    stderr: /' "$E2E_APP_ERR"; }
 
 # Keeps the recording (as WAV) among the artifacts.
 e2e_keep_recording() {

@@ -13,13 +13,11 @@ E2E_ARTIFACTS=$2
 CASE=$3
 readonly SKIP=77
 
-show_stderr() { sed 's/^/    stderr: /' "$E2E_APP_ERR"; }
-
 no_audio() {
   e2e_start_x
   # Nothing serves the sound server's socket yet.
   e2e_start_app
-  e2e_wait_main_window || { show_stderr; e2e_abort "the main window did not appear"; }
+  e2e_wait_main_window || { e2e_show_stderr; e2e_abort "the main window did not appear"; }
 
   e2e_click_named start
   e2e_check "start is accepted: the progress wheel turns" e2e_wait_painted 133 183 34 34
@@ -28,7 +26,7 @@ no_audio() {
   e2e_check "stop shows the farewell box" e2e_wait_window_count 2 5000
   e2e_dismiss_box
   e2e_check "Return closes it" e2e_wait_window_count 1 5000
-  show_stderr
+  e2e_show_stderr
   e2e_check "stderr says \"no usable audio device\" once" \
     test "$(grep -c 'no usable audio device' "$E2E_APP_ERR")" -eq 1
   e2e_check "and says nothing else" test "$(wc -l <"$E2E_APP_ERR")" -eq 1
@@ -37,15 +35,11 @@ no_audio() {
   # A server that starts later is found by the next start.
   e2e_start_pulse
   e2e_record_start
-  e2e_timed_click start
-  local click=$E2E_CLICK_POS onset
-  e2e_record_until $((click + E2E_RATE * 2)) 15000 || e2e_abort "the recording stalled"
-  onset=$(e2e_onset "$click")
-  e2e_log "sound $(e2e_ms "$onset") ms after the start click (-1: none)"
-  e2e_check "with a sound server started since, the next start sounds" test "$onset" -ge 0
+  e2e_start_and_listen
+  e2e_check "with a sound server started since, the next start sounds" test "$E2E_ONSET" -ge 0
   e2e_click_named stop
   e2e_check "stop shows the farewell box" e2e_wait_window_count 2 5000
-  show_stderr
+  e2e_show_stderr
   e2e_check "the line is not repeated" test "$(wc -l <"$E2E_APP_ERR")" -eq 1
 }
 
@@ -79,7 +73,7 @@ no_soundfont() {
     (($(e2e_now_ms) - start > 10000)) && break
     sleep 0.05
   done
-  show_stderr
+  e2e_show_stderr
   e2e_check "stderr names the package fluid-soundfont-gm" grep -q fluid-soundfont-gm "$E2E_APP_ERR"
   if e2e_wait_window_count 1 5000; then
     local win
@@ -101,7 +95,7 @@ no_display() {
   e2e_start_pulse
   e2e_start_app env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM
   e2e_wait_exit 10000
-  show_stderr
+  e2e_show_stderr
   e2e_check "without DISPLAY: exit status 1 (got $E2E_EXIT_STATUS)" test "$E2E_EXIT_STATUS" -eq 1
   e2e_check "stderr names the missing display" grep -qi 'display' "$E2E_APP_ERR"
 
@@ -122,7 +116,7 @@ expect_display_refused() {
   local display=$1
   e2e_start_app env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY="$display"
   e2e_wait_exit 10000 || e2e_stop_pid "$E2E_APP_PID"
-  show_stderr
+  e2e_show_stderr
   e2e_check "with DISPLAY=$display: exit status 1 (got $E2E_EXIT_STATUS)" test "$E2E_EXIT_STATUS" -eq 1
   e2e_check "one line on stderr names the display $display" \
     eval 'test "$(wc -l <"$E2E_APP_ERR")" -eq 1 && grep -qF "$display" "$E2E_APP_ERR"'

@@ -54,7 +54,7 @@ quit_while_playing() {
   e2e_check "$mode: the program ends within ${QUIT_BOUND_MS} ms of Ctrl+Q" test "$E2E_EXIT_MS" -le $QUIT_BOUND_MS
   e2e_check "$mode: exit status 0" test "$E2E_EXIT_STATUS" -eq 0
   e2e_check "$mode: nothing on stderr" test ! -s "$E2E_APP_ERR"
-  [[ -s $E2E_APP_ERR ]] && sed 's/^/    stderr: /' "$E2E_APP_ERR"
+  e2e_show_stderr
 
   # It was playing when the key went down, so the silence after is its doing.
   before=$(e2e_peak $((key_at - E2E_RATE * 3 / 10)) $((E2E_RATE * 3 / 10)))

@@ -25,8 +25,6 @@ wait_streams() {
   done
 }
 
-show_stderr() { sed 's/^/    stderr: /' "$E2E_APP_ERR"; }
-
 # Stop, the farewell box, Return: back to idle.
 stop_and_dismiss() {
   e2e_click_named stop
@@ -37,13 +35,8 @@ stop_and_dismiss() {
 
 # Start; true when the recording holds sound within 2 s of the click.
 starts_sounding() {
-  local click onset
-  e2e_timed_click start
-  click=$E2E_CLICK_POS
-  e2e_record_until $((click + E2E_RATE * 2)) 15000 || e2e_abort "the recording stalled"
-  onset=$(e2e_onset "$click")
-  e2e_log "sound $(e2e_ms "$onset") ms after the start click (-1: none)"
-  ((onset >= 0 && onset < E2E_RATE * 2))
+  e2e_start_and_listen
+  ((E2E_ONSET >= 0 && E2E_ONSET < E2E_RATE * 2))
 }
 
 idle() {
@@ -60,7 +53,7 @@ idle() {
   e2e_check "one stream while playing again ($(streams))" test "$(streams)" -eq 1
   stop_and_dismiss "second round"
   e2e_check "no stream a few seconds after the second stop" wait_streams 0 $CLOSE_BOUND_MS
-  show_stderr
+  e2e_show_stderr
   e2e_check "nothing on stderr" test ! -s "$E2E_APP_ERR"
 }
 
@@ -80,7 +73,7 @@ server_restart() {
   stop_and_dismiss "after the restart"
   e2e_check "the next start sounds again" starts_sounding
   stop_and_dismiss "with sound back"
-  show_stderr
+  e2e_show_stderr
   e2e_check "stderr has one line about the lost stream" \
     test "$(grep -c 'audio stream' "$E2E_APP_ERR")" -eq 1
   e2e_check "and nothing else" test "$(wc -l <"$E2E_APP_ERR")" -eq 1
