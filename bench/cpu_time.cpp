@@ -17,6 +17,12 @@ double OwnCpuMicros() {
   return micros(usage.ru_utime) + micros(usage.ru_stime);
 }
 
+double OwnPeakRssMb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
 std::optional<long long> CpuTicksOfStatLine(const std::string& line) {
   // The command name may hold spaces and parentheses: fields count from the last ')'.
   const std::size_t close = line.rfind(')');

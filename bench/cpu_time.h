@@ -1,5 +1,6 @@
 #pragma once
-// CPU time of this process, or of another one (the sound server) read from /proc.
+// CPU time and peak memory of this process; CPU time of another one (the
+// sound server) read from /proc.
 #include <optional>
 #include <string>
 
@@ -7,6 +8,8 @@ namespace bench {
 
 // µs of user and system time this process has used.
 double OwnCpuMicros();
+// Largest resident set this process has had, in MB.
+double OwnPeakRssMb();
 // µs of user and system time process pid has used; nullopt if it cannot be read.
 std::optional<double> ProcessCpuMicros(int pid);
 // The utime and stime fields of a /proc/<pid>/stat line, in clock ticks.

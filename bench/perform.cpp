@@ -1,7 +1,5 @@
 // Plays the program through its real code (Window1 on our runtime, a
 // recording platform instead of a screen) and measures how it keeps time.
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -53,15 +51,7 @@ struct Usage {
   double maxRssMb = 0;
 };
 
-Usage ProcessUsage() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto micros = [](const timeval& tv) {
-    return static_cast<double>(tv.tv_sec) * 1e6 + static_cast<double>(tv.tv_usec);
-  };
-  return {micros(usage.ru_utime) + micros(usage.ru_stime),
-          static_cast<double>(usage.ru_maxrss) / 1024.0};
-}
+Usage ProcessUsage() { return {bench::OwnCpuMicros(), bench::OwnPeakRssMb()}; }
 
 // What happened when, seen from outside the program's code.
 struct Moments {

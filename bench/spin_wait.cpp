@@ -2,7 +2,6 @@
 // loop as the program's (read the clock, test, yield), but with a yield that
 // only passes a free baton and never sleeps. It shows what the wait pacer
 // saves in CPU and what it costs in precision.
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <memory>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "bench/analysis.h"
+#include "bench/cpu_time.h"
 #include "bench/options.h"
 #include "bench/score_signatures.h"
 #include "bench/trace_recorder.h"
@@ -89,13 +89,6 @@ class Player {
   SpinningYield yield_;
 };
 
-double CpuMicros() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e6 +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,14 +128,14 @@ int main(int argc, char** argv) {
 
   bench::Recorder recorder;
   const double start = fw::clock::RealNow();
-  const double cpuAtStart = CpuMicros();
+  const double cpuAtStart = bench::OwnCpuMicros();
   std::thread mode([&] {
     Player player(recorder, *sink);
     for (const std::string& name : order) player.Play(*bench::BarNamed(name));
   });
   mode.join();
   const double wall = fw::clock::RealNow() - start;
-  const double cpu = CpuMicros() - cpuAtStart;
+  const double cpu = bench::OwnCpuMicros() - cpuAtStart;
   recorder.Finish();
 
   const auto tokens = recorder.ModeTokens();
@@ -152,8 +145,6 @@ int main(int argc, char** argv) {
     modeCpu += sample.lastCpu - sample.firstCpu;
     modeWall += sample.lastWall - sample.firstWall;
   }
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
   if (!options->waitsPath.empty()) bench::WriteWaits(options->waitsPath, analysis.waits);
   if (options->csv) {
     const auto notes = recorder.NoteCalls();
@@ -170,7 +161,7 @@ int main(int argc, char** argv) {
   line.Add("cpu_pct", cpu / wall * 100, 2);
   line.Add("mode_cpu_pct",
            modeWall > 0 ? std::optional<double>(modeCpu / modeWall * 100) : std::nullopt, 2);
-  line.Add("rss_mb", static_cast<double>(usage.ru_maxrss) / 1024.0);
+  line.Add("rss_mb", bench::OwnPeakRssMb());
   line.Add("wall_s", wall / 1e6, 3);
   std::fprintf(stderr, "%s\n", line.Text().c_str());
   return 0;

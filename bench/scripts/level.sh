@@ -7,10 +7,7 @@
 source "$(dirname "$0")/common.sh"
 SEEDS=${SEEDS:-10}
 LOOPED_SECONDS=${LOOPED_SECONDS:-600}
-if [[ ${SKIP_BUILD:-0} != 1 ]]; then
-  cmake -S "$REPO_DIR" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$BUILD_DIR" -j "$(nproc)" --target perform >/dev/null
-fi
+build
 
 measure() { # name, perform arguments...
   local name=$1

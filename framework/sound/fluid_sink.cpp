@@ -44,10 +44,8 @@ FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
     }
   });
   if (output == Output::AudioDevice) {
-    double sampleRate = 44100;
-    fluid_settings_getnum(settings_, "synth.sample-rate", &sampleRate);
     stream_ = std::make_unique<AudioStream>(std::make_unique<FluidAudioDevice>(settings_, synth_),
-                                            static_cast<int>(sampleRate));
+                                            static_cast<int>(SampleRate()));
   }
 }
 
