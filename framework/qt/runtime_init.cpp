@@ -25,38 +25,48 @@ bool UsesX11() {
 }
 
 // Qt only aborts on a display it cannot open (no server, unknown host, no
-// such screen, access refused), so we try it first and say why.
-bool DisplayOpens(const char* display) {
+// such screen, access refused), so we try it first and say why. The
+// connection is handed back open: an X server with no client left resets,
+// and Qt connecting during that reset fails.
+xcb_connection_t* OpenDisplay(const char* display) {
   int screen = 0;
   xcb_connection_t* connection = xcb_connect(display, &screen);
-  const bool opens = xcb_connection_has_error(connection) == 0 &&
-                     screen < xcb_setup_roots_length(xcb_get_setup(connection));
+  if (xcb_connection_has_error(connection) == 0 &&
+      screen < xcb_setup_roots_length(xcb_get_setup(connection))) {
+    return connection;
+  }
   xcb_disconnect(connection);
-  return opens;
+  return nullptr;
 }
 
-void RequireDisplay() {
-  if (!UsesX11()) return;
+// Exits with one clear line when there is no display; otherwise returns an
+// open connection to it (null when X is not used), to close once Qt has its own.
+xcb_connection_t* RequireDisplay() {
+  if (!UsesX11()) return nullptr;
   const char* display = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0')) {
     std::fprintf(stderr, "velumbra17: no display to open the window on (DISPLAY is not set)\n");
     std::exit(1);
   }
-  if (display != nullptr && *display != '\0' && !DisplayOpens(display)) {
+  if (display == nullptr || *display == '\0') return nullptr;
+  xcb_connection_t* connection = OpenDisplay(display);
+  if (connection == nullptr) {
     std::fprintf(stderr, "velumbra17: cannot open the display %s\n", display);
     std::exit(1);
   }
+  return connection;
 }
 
 }  // namespace
 
 void RuntimeInit() {
-  RequireDisplay();
+  xcb_connection_t* probe = RequireDisplay();
   static int argc = 1;
   static char name[] = "velumbra17";
   static char* argv[] = {name, nullptr};
   application = new QApplication(argc, argv);
+  if (probe != nullptr) xcb_disconnect(probe);
   QApplication::setApplicationName("velumbra17");
   QApplication::setApplicationDisplayName("Velumbra 17");
   fw::InstallPlatform(std::make_unique<fw::qt::QtPlatform>());
