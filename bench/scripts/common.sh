@@ -42,7 +42,7 @@ BUSY_PIDS=()
 # An Xvfb of our own on a free display (DISPLAY is set), stopped on exit.
 start_xvfb() {
   local display=:$((90 + RANDOM % 100))
-  Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >"$OUT_DIR/xvfb.log" 2>&1 &
+  Xvfb "$display" -noreset -screen 0 800x600x24 -nolisten tcp >"$OUT_DIR/xvfb.log" 2>&1 &
   BUSY_PIDS+=($!)  # stopped on exit with the rest
   export DISPLAY=$display
   for _ in $(seq 100); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.05; done

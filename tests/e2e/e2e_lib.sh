@@ -1,5 +1,5 @@
 # Shared helpers of the end-to-end tests; sourced, not run.
-# Each test gets a private Xvfb (free display chosen by Xvfb itself), a private
+# Each test gets a private Xvfb (on a display number drawn at random), a private
 # PulseAudio server with a null sink, and a work folder; all go away on exit.
 #
 # Positions given to e2e_click are relative to the 300x300 content below the
@@ -137,7 +137,9 @@ e2e_try_start_x() {
   : >"$E2E_DIR/xvfb.log"
   [[ -e /tmp/.X$number-lock || -e /tmp/.X11-unix/X$number ]] && return 1
   export DISPLAY=":$number"
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$E2E_DIR/xvfb.log" 2>&1 &
+  # -noreset: a server whose last client leaves resets, and a client that
+  # connects during the reset is refused (our own xwininfo calls leave it so).
+  Xvfb "$DISPLAY" -noreset -screen 0 1024x768x24 -nolisten tcp >"$E2E_DIR/xvfb.log" 2>&1 &
   E2E_PIDS_X=$!
   for ((i = 0; i < 200; i++)); do
     xwininfo -root >/dev/null 2>&1 && break
