@@ -108,6 +108,7 @@ void UnhandledException(std::exception_ptr error) {
 int RuntimeExit() {
   CurrentPlatform().Shutdown();
   scheduler::ShutdownAll();
+  sound::DropPending();
   sound::ReleaseAll();
   sound::FadeOut();
   std::lock_guard lock(stateMutex);

@@ -67,6 +67,11 @@ void ReleaseAll() {
   for (int note = 0; note < 128; ++note) Off(note);
 }
 
+void DropPending() {
+  std::lock_guard lock(sinkMutex);
+  if (sink) sink->DropPending();
+}
+
 void FadeOut() {
   // Not under the lock: the fade takes tens of milliseconds.
   if (auto current = CurrentSink()) current->FadeOut();

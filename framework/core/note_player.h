@@ -16,6 +16,8 @@ class NoteSink {
   virtual void ProgramChange(int program) = 0;
   // Something is about to play: get the output ready.
   virtual void Prepare() {}
+  // Stopped: notes called but not yet sounding never sound.
+  virtual void DropPending() {}
   // The program is about to end: bring what still sounds down to silence
   // instead of letting the end of the stream cut it.
   virtual void FadeOut() {}
@@ -45,6 +47,8 @@ int SoundingCount();
 // Releases the notes that a run started and left sounding.
 void ReleaseNotesOf(std::uint64_t runId);
 void ReleaseAll();
+// A stop or quit: what was called but does not sound yet is dropped.
+void DropPending();
 void FadeOut();
 }  // namespace sound
 

@@ -70,6 +70,7 @@ void Thread::Run() {
 void Thread::Kill() {
   if (!IsRunning()) return;
   scheduler::MarkKilled(*run_);
+  sound::DropPending();
   sound::ReleaseNotesOf(run_->id);
   if (scheduler::CurrentRun() == run_.get()) throw ThreadKilled{};
 }

@@ -30,17 +30,24 @@ AudioStream::~AudioStream() {
   worker_.join();
 }
 
+bool AudioStream::Shutdown(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  quit_ = true;
+  wake_.notify_all();
+  return finishedChanged_.wait_for(lock, limit, [&] { return finished_; });
+}
+
 void AudioStream::Prepare() { Request(true); }
 
 void AudioStream::NoteStarted() { Request(false); }
 
-void AudioStream::Request(bool retry) {
+void AudioStream::Request(bool start) {
   std::lock_guard lock(mutex_);
   lastRequest_ = std::chrono::steady_clock::now();
   if (state_ == State::Open || state_ == State::Opening) return;
-  if (state_ == State::Failed && !retry) return;
+  // After a failure only a start tries at once; the notes get the quiet retries.
+  if (state_ == State::Failed && !start) return;
   wanted_ = true;
-  retryWanted_ = retryWanted_ || retry;
   wake_.notify_all();
 }
 
@@ -64,36 +71,56 @@ double AudioStream::OpenedAt() const {
   return openedAt_;
 }
 
+bool AudioStream::RetryDue(std::chrono::steady_clock::time_point now) const {
+  return state_ == State::Failed && now - lastRequest_ < timing_.retryEvery &&
+         now - lastAttempt_ >= timing_.retryEvery;
+}
+
 void AudioStream::Run() {
   std::unique_lock lock(mutex_);
   while (!quit_) {
     if (state_ == State::Open) {
       wake_.wait_for(lock, timing_.checkEvery, [&] { return quit_; });
       if (!quit_) Check(lock);
+    } else if (state_ == State::Failed) {
+      wake_.wait_for(lock, timing_.checkEvery, [&] { return quit_ || wanted_; });
+      if (quit_) break;
+      if (wanted_) {
+        OpenDevice(lock, false);
+      } else if (RetryDue(std::chrono::steady_clock::now())) {
+        OpenDevice(lock, true);
+      }
     } else {
       wake_.wait(lock, [&] { return quit_ || wanted_; });
-      if (!quit_) OpenDevice(lock);
+      if (!quit_) OpenDevice(lock, false);
     }
   }
   if (state_ == State::Open) CloseDevice(lock, false);
+  finished_ = true;
+  finishedChanged_.notify_all();
 }
 
-void AudioStream::OpenDevice(std::unique_lock<std::mutex>& lock) {
+void AudioStream::OpenDevice(std::unique_lock<std::mutex>& lock, bool again) {
   // Requests made while this attempt runs are answered by it.
   wanted_ = false;
-  retryWanted_ = false;
   state_ = State::Opening;
+  lastAttempt_ = std::chrono::steady_clock::now();
   lock.unlock();
   std::string why;
-  const bool opened = device_->Open(*this, &why);
+  const bool opened = device_->Open(*this, &why, again);
   const double at = clock::RealNow();
   lock.lock();
   answered_ = opened;
   if (!opened) {
     state_ = State::Failed;
-    report_("no usable audio device (" + why + "); playing silently");
+    if (!again) {
+      report_("no usable audio device (" + why + "); playing silently");
+      silenceReported_ = true;
+    }
     return;
   }
+  if (silenceReported_) report_("the sound is back");
+  silenceReported_ = false;
   state_ = State::Open;
   openedAt_ = at;
   framesAtCheck_ = frames_.load();
@@ -134,10 +161,9 @@ void AudioStream::CloseDevice(std::unique_lock<std::mutex>& lock, bool lost) {
   lock.lock();
   pending_.insert(pending_.end(), last.begin(), last.end());
   if (lost) {
-    report_("the audio stream stopped (" + pending_.front() + "); no sound until the next start");
+    report_("the audio stream stopped (" + pending_.front() + "); trying to open it again");
+    silenceReported_ = true;
     state_ = State::Failed;
-    // Only a start tries again, not the notes the running mode goes on playing.
-    wanted_ = retryWanted_;
   } else {
     for (const std::string& message : pending_) report_(message);
     state_ = State::Closed;

@@ -24,7 +24,8 @@ class AudioDevice {
  public:
   virtual ~AudioDevice() = default;
   // False when no output answered; *why then says what the first one said.
-  virtual bool Open(AudioStream& stream, std::string* why) = 0;
+  // `again`: a quiet retry with the output that worked before, if any.
+  virtual bool Open(AudioStream& stream, std::string* why, bool again) = 0;
   // Returns once the render thread has ended.
   virtual void Close() = 0;
   // What the render thread reported since the last call.
@@ -36,8 +37,10 @@ struct StreamTiming {
   std::chrono::milliseconds idleBeforeClose{1500};
   // A stream that renders nothing for this long after its render thread
   // reported an error has lost its device.
-  std::chrono::milliseconds stalledBeforeLost{1000};
-  std::chrono::milliseconds checkEvery{100};
+  std::chrono::milliseconds stalledBeforeLost{200};
+  std::chrono::milliseconds checkEvery{50};
+  // While music goes on without a stream, it is tried again this often.
+  std::chrono::milliseconds retryEvery{2000};
 };
 
 class AudioStream {
@@ -50,10 +53,11 @@ class AudioStream {
   AudioStream(const AudioStream&) = delete;
   AudioStream& operator=(const AudioStream&) = delete;
 
-  // Something is about to play: open, even if the last attempt failed.
+  // Something is about to play: open, even if the last attempt failed, and
+  // open anew if the stream turns out to have been lost.
   void Prepare();
   // A note starts: open unless the last attempt failed (no device is
-  // probed again per note; the next Prepare tries again).
+  // probed again per note: while notes come, a quiet retry every retryEvery).
   void NoteStarted();
   // From the render thread after each block; peak is its loudest sample.
   void Rendered(int frames, float peak);
@@ -63,12 +67,18 @@ class AudioStream {
   bool Answered() const;
   // Real clock (µs) when the device last opened; negative before that.
   double OpenedAt() const;
+  // Closes the stream and ends the worker; false if that took longer than
+  // limit (a sound server that does not answer), and then this object must
+  // be left alive: the worker still uses it.
+  bool Shutdown(std::chrono::milliseconds limit);
 
  private:
   enum class State { Closed, Opening, Open, Closing, Failed };
-  void Request(bool retry);
+  void Request(bool start);
   void Run();
-  void OpenDevice(std::unique_lock<std::mutex>& lock);
+  // While the music plays on without a stream, a quiet retry is due.
+  bool RetryDue(std::chrono::steady_clock::time_point now) const;
+  void OpenDevice(std::unique_lock<std::mutex>& lock, bool again);
   // One look at an open stream; closes it when idle or lost.
   void Check(std::unique_lock<std::mutex>& lock);
   void CloseDevice(std::unique_lock<std::mutex>& lock, bool lost);
@@ -80,14 +90,18 @@ class AudioStream {
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable finishedChanged_;
   State state_ = State::Closed;
   bool wanted_ = false;
-  bool retryWanted_ = false;
   bool quit_ = false;
+  bool finished_ = false;
+  // A loss or a failure was reported: the next stream that opens says so.
+  bool silenceReported_ = false;
   bool answered_ = false;
   double openedAt_ = -1;
   std::chrono::steady_clock::time_point lastRequest_{};
   std::chrono::steady_clock::time_point lastProgress_{};
+  std::chrono::steady_clock::time_point lastAttempt_{};
   std::int64_t framesAtCheck_ = 0;
   // Render-thread messages taken at the last check, printed once the stream
   // has rendered on after them; folded into the line if the stream is lost.

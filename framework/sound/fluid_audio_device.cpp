@@ -5,11 +5,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+
+#include "framework/core/clock.h"
 
 namespace fw::sound {
 namespace {
 constexpr const char* kDrivers[] = {"pulseaudio", "alsa", "jack", "sdl2"};
 constexpr const char* kTried = "tried PulseAudio, ALSA, JACK, SDL2";
+constexpr int kChannel = 0;
+// Drivers hand over two channels, plus two for each effect with JACK.
+constexpr int kMaxBuffers = 8;
 
 void SilentAlsa(const char*, int, const char*, int, const char*, ...) {}
 
@@ -25,22 +31,36 @@ void QuietAlsa() {
 }
 }  // namespace
 
-FluidAudioDevice::FluidAudioDevice(fluid_settings_t* settings, fluid_synth_t* synth)
-    : settings_(settings), synth_(synth) {}
+FluidAudioDevice::FluidAudioDevice(fluid_settings_t* settings, fluid_synth_t* synth,
+                                   TimelineRenderer& renderer)
+    : settings_(settings), synth_(synth), renderer_(renderer), gain_(fluid_synth_get_gain(synth)) {
+  fluid_synth_get_reverb_group_level(synth_, -1, &reverb_);
+  fluid_synth_get_chorus_group_level(synth_, -1, &chorus_);
+}
 
 FluidAudioDevice::~FluidAudioDevice() { Close(); }
 
-bool FluidAudioDevice::Open(AudioStream& stream, std::string* why) {
+bool FluidAudioDevice::OpenDriver(const char* name) {
+  fluid_settings_setstr(settings_, "audio.driver", name);
+  driver_ = new_fluid_audio_driver2(settings_, Callback, this);
+  if (driver_ != nullptr) workingDriver_ = name;
+  return driver_ != nullptr;
+}
+
+bool FluidAudioDevice::Open(AudioStream& stream, std::string* why, bool again) {
   setenv("JACK_NO_START_SERVER", "1", 0);
   QuietAlsa();
   stream_ = &stream;
+  renderer_.Restart();
   // Each driver that fails says why; that only matters if none opens.
   KeptMessages probing;
   KeepFluidSynthMessagesOfThisThread(&probing);
-  for (const char* name : kDrivers) {
-    fluid_settings_setstr(settings_, "audio.driver", name);
-    driver_ = new_fluid_audio_driver2(settings_, Render, this);
-    if (driver_ != nullptr) break;
+  if (again && !workingDriver_.empty()) {
+    OpenDriver(workingDriver_.c_str());
+  } else {
+    for (const char* name : kDrivers) {
+      if (OpenDriver(name)) break;
+    }
   }
   KeepFluidSynthMessagesOfThisThread(nullptr);
   if (driver_ != nullptr) return true;
@@ -54,18 +74,53 @@ void FluidAudioDevice::Close() {
   driver_ = nullptr;
 }
 
-int FluidAudioDevice::Render(void* data, int frames, int nfx, float* fx[], int nout, float* out[]) {
+int FluidAudioDevice::Callback(void* data, int frames, int nfx, float* fx[], int nout,
+                               float* out[]) {
   auto& self = *static_cast<FluidAudioDevice*>(data);
   KeepFluidSynthMessagesOfThisThread(&self.renderMessages_);
+  if (nout + nfx > kMaxBuffers) return FLUID_FAILED;
+  // The synthesiser mixes into what it is given.
+  for (int i = 0; i < nout; ++i) std::memset(out[i], 0, sizeof(float) * frames);
+  for (int i = 0; i < nfx; ++i) std::memset(fx[i], 0, sizeof(float) * frames);
+  self.nfx_ = nfx;
+  self.fx_ = fx;
+  self.nout_ = nout;
+  self.out_ = out;
+  const float peak = self.renderer_.Render(self, frames, clock::RealNow());
+  self.stream_->Rendered(frames, peak);
+  return FLUID_OK;
+}
+
+void FluidAudioDevice::Apply(const TimedNote& note) {
+  if (note.kind == TimedNote::Kind::On) {
+    fluid_synth_noteon(synth_, kChannel, note.note, note.velocity);
+  } else {
+    fluid_synth_noteoff(synth_, kChannel, note.note);
+  }
+}
+
+void FluidAudioDevice::SetLevel(double level) {
+  fluid_synth_set_gain(synth_, static_cast<float>(gain_ * level));
+  fluid_synth_set_reverb_group_level(synth_, -1, reverb_ * level);
+  fluid_synth_set_chorus_group_level(synth_, -1, chorus_ * level);
+}
+
+float FluidAudioDevice::Render(int offset, int frames) {
+  float* out[kMaxBuffers];
+  float* fx[kMaxBuffers];
+  for (int i = 0; i < nout_; ++i) out[i] = out_[i] + offset;
+  for (int i = 0; i < nfx_; ++i) fx[i] = fx_[i] + offset;
   // A driver without effect buffers gets the reverb mixed into its output.
-  const int status = nfx == 0 ? fluid_synth_process(self.synth_, frames, nout, out, nout, out)
-                              : fluid_synth_process(self.synth_, frames, nfx, fx, nout, out);
+  if (nfx_ == 0) {
+    fluid_synth_process(synth_, frames, nout_, out, nout_, out);
+  } else {
+    fluid_synth_process(synth_, frames, nfx_, fx, nout_, out);
+  }
   float peak = 0;
-  for (int channel = 0; channel < nout; ++channel) {
+  for (int channel = 0; channel < nout_; ++channel) {
     for (int i = 0; i < frames; ++i) peak = std::max(peak, std::abs(out[channel][i]));
   }
-  self.stream_->Rendered(frames, peak);
-  return status;
+  return peak;
 }
 
 }  // namespace fw::sound

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "framework/core/clock.h"
 #include "framework/sound/fluid_audio_device.h"
 #include "framework/sound/fluid_log.h"
 
@@ -16,6 +17,11 @@ constexpr int kChannel = 0;
 // music; this puts its loudest passage near -3 dBFS, reverb and chorus included
 // (bench/scripts/level.sh measures it).
 constexpr double kGain = 1.05;
+// How early a callback may come against the device clock's estimate and still
+// find every note due in its period.
+constexpr double kCallbackSlackUs = 6'000;
+// Quit waits this long for the stream to close, then leaves without it.
+constexpr auto kCloseLimit = std::chrono::milliseconds(500);
 }  // namespace
 
 FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
@@ -24,7 +30,9 @@ FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
   fluid_settings_setnum(settings_, "synth.gain", kGain);
   fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
   fluid_settings_setint(settings_, "synth.cpu-cores", 1);
-  fluid_settings_setint(settings_, "audio.period-size", 128);
+  // The period is the sound server's whole buffer with PulseAudio: large
+  // enough for a busy machine. Timing comes from the timeline, not from it.
+  fluid_settings_setint(settings_, "audio.period-size", kPeriodFrames);
   fluid_settings_setint(settings_, "audio.periods", 2);
   fluid_settings_setstr(settings_, "audio.pulseaudio.media-role", "music");
   synth_ = new_fluid_synth(settings_);
@@ -44,8 +52,11 @@ FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
     }
   });
   if (output == Output::AudioDevice) {
-    stream_ = std::make_unique<AudioStream>(std::make_unique<FluidAudioDevice>(settings_, synth_),
-                                            static_cast<int>(SampleRate()));
+    delay_ = 1e6 * kPeriodFrames / SampleRate() + kCallbackSlackUs;
+    renderer_ = std::make_unique<TimelineRenderer>(timeline_, SampleRate());
+    stream_ = std::make_unique<AudioStream>(
+        std::make_unique<FluidAudioDevice>(settings_, synth_, *renderer_),
+        static_cast<int>(SampleRate()));
   }
 }
 
@@ -76,6 +87,13 @@ float FluidSynthSink::RenderPeak(int frames) {
 
 FluidSynthSink::~FluidSynthSink() {
   if (loader_.joinable()) loader_.join();
+  if (stream_ && !stream_->Shutdown(kCloseLimit)) {
+    // A sound server that does not answer holds the driver, and the driver
+    // the synthesiser: the program ends without them rather than hang.
+    static_cast<void>(stream_.release());
+    static_cast<void>(renderer_.release());
+    return;
+  }
   stream_.reset();  // the stream renders the synthesiser, so it goes first
   delete_fluid_synth(synth_);
   delete_fluid_settings(settings_);
@@ -83,38 +101,39 @@ FluidSynthSink::~FluidSynthSink() {
 
 void FluidSynthSink::FadeOut() {
   if (!stream_ || !stream_->IsOpen()) return;
-  using namespace std::chrono_literals;
-  // 3 dB every 2 ms down to -60 dB: no step is heard as a click.
-  constexpr int kSteps = 20;
-  constexpr double kStepDb = -3.0;
-  constexpr auto kStepTime = 2ms;
-  // Closing the stream drops what it and the server still hold: a few ms
-  // here, more behind a server with a larger quantum.
-  constexpr auto kDrainTime = 50ms;
-  const float gain = fluid_synth_get_gain(synth_);
-  double reverb = 0, chorus = 0;
-  fluid_synth_get_reverb_group_level(synth_, -1, &reverb);
-  fluid_synth_get_chorus_group_level(synth_, -1, &chorus);
-  for (int step = 1; step <= kSteps; ++step) {
-    const double factor = step == kSteps ? 0.0 : std::pow(10.0, kStepDb * step / 20.0);
-    fluid_synth_set_gain(synth_, static_cast<float>(gain * factor));
-    fluid_synth_set_reverb_group_level(synth_, -1, reverb * factor);
-    fluid_synth_set_chorus_group_level(synth_, -1, chorus * factor);
-    std::this_thread::sleep_for(kStepTime);
-  }
-  std::this_thread::sleep_for(kDrainTime);
+  // The fade is on the timeline, block by block, however large the period.
+  // Closing the stream drops what it and the server still hold: the faded
+  // blocks are rendered one period ahead, then the server plays them out.
+  constexpr double kDrainUs = 50'000;
+  renderer_->FadeFrom(clock::RealNow());
+  std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(
+      TimelineRenderer::kFadeUs + 1e6 * kPeriodFrames / SampleRate() + kDrainUs)));
 }
 
 void FluidSynthSink::NoteOn(int note, int velocity) {
-  fluid_synth_noteon(synth_, kChannel, note, velocity);
-  if (stream_) stream_->NoteStarted();
+  if (!stream_) {
+    fluid_synth_noteon(synth_, kChannel, note, velocity);
+    return;
+  }
+  const double now = clock::RealNow();
+  timeline_.Add({now + delay_, TimedNote::Kind::On, note, velocity}, now);
+  stream_->NoteStarted();
+}
+
+void FluidSynthSink::NoteOff(int note) {
+  if (!stream_) {
+    fluid_synth_noteoff(synth_, kChannel, note);
+    return;
+  }
+  const double now = clock::RealNow();
+  timeline_.Add({now + delay_, TimedNote::Kind::Off, note, 0}, now);
 }
 
 void FluidSynthSink::Prepare() {
   if (stream_) stream_->Prepare();
 }
 
-void FluidSynthSink::NoteOff(int note) { fluid_synth_noteoff(synth_, kChannel, note); }
+void FluidSynthSink::DropPending() { timeline_.DropNoteOns(); }
 
 void FluidSynthSink::ProgramChange(int program) {
   {

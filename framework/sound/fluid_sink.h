@@ -1,6 +1,7 @@
 #pragma once
-// Notes to FluidSynth, sent at once, and out through an audio stream that is
-// open only while something can sound.
+// Notes to FluidSynth, each placed on the audio timeline at its call time
+// plus one constant delay, and out through an audio stream that is open only
+// while something can sound. Without an audio device, notes go in at once.
 #include <fluidsynth.h>
 
 #include <memory>
@@ -10,6 +11,8 @@
 
 #include "framework/core/note_player.h"
 #include "framework/sound/audio_stream.h"
+#include "framework/sound/note_timeline.h"
+#include "framework/sound/timeline_renderer.h"
 
 namespace fw::sound {
 
@@ -26,11 +29,19 @@ class FluidSynthSink : public NoteSink {
   void NoteOff(int note) override;
   void ProgramChange(int program) override;
   void Prepare() override;
+  void DropPending() override;
   // Lowers everything, the reverb's tail too, to silence over a few tens of
   // milliseconds and waits until that silence has reached the sound server.
   // The sink stays silent afterwards.
   void FadeOut() override;
 
+  // Frames the device is asked for at a time.
+  static constexpr int kPeriodFrames = 1024;
+  // A note sounds this long after its call (µs): a period, and room for a
+  // callback that comes a little early.
+  double Delay() const { return delay_; }
+  // Notes that reached the timeline after their block had been rendered.
+  std::int64_t LateNotes() const { return renderer_ ? renderer_->LateNotes() : 0; }
   // True when the last attempt to open the audio stream found a device.
   bool HasAudio() const { return stream_ && stream_->Answered(); }
   bool StreamOpen() const { return stream_ && stream_->IsOpen(); }
@@ -51,6 +62,9 @@ class FluidSynthSink : public NoteSink {
   std::mutex loadMutex_;
   bool loaded_ = false;
   int heldProgram_ = -1;
+  double delay_ = 0;
+  NoteTimeline timeline_;
+  std::unique_ptr<TimelineRenderer> renderer_;
   std::unique_ptr<AudioStream> stream_;
   int soundFontId_ = FLUID_FAILED;
 };

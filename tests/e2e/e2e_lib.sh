@@ -423,12 +423,14 @@ e2e_start_session() {
   e2e_record_start
 }
 
+# --no-wait: return at once (a new server's monitor takes seconds to deliver).
 e2e_record_start() {
   E2E_REC_FILE="$E2E_DIR/rec$(date +%s%N).raw"
   : >"$E2E_REC_FILE"
   parec -d e2e_sink.monitor --rate=$E2E_RATE --channels=1 --format=s16le --raw \
     --latency-msec=5 >"$E2E_REC_FILE" 2>"$E2E_DIR/parec.err" &
   E2E_REC_PID=$!
+  [[ ${1:-} == --no-wait ]] && return 0
   local i
   for ((i = 0; i < 100; i++)); do
     [[ -s $E2E_REC_FILE ]] && return 0

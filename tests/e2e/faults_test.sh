@@ -40,7 +40,9 @@ no_audio() {
   e2e_click_named stop
   e2e_check "stop shows the farewell box" e2e_wait_window_count 2 5000
   e2e_show_stderr
-  e2e_check "the line is not repeated" test "$(wc -l <"$E2E_APP_ERR")" -eq 1
+  e2e_check "the line is not repeated" test "$(grep -c 'no usable audio device' "$E2E_APP_ERR")" -eq 1
+  e2e_check "and one line says the sound is back" test "$(grep -c 'sound is back' "$E2E_APP_ERR")" -eq 1
+  e2e_check "and nothing else" test "$(wc -l <"$E2E_APP_ERR")" -eq 2
 }
 
 # Runs the program with an empty tmpfs over the SoundFont folder, in a mount

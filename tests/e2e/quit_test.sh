@@ -2,7 +2,8 @@
 # Quit from the menu at idle, then Ctrl+Q while each mode plays, at a random
 # moment (E2E_SEED repeats a run): the process ends within 1 s with status 0
 # and nothing on stderr, what sounded fades out instead of being cut, its stream
-# is gone from the sound server and the sink is silent right after.
+# is gone from the sound server and the sink is silent right after. With the
+# sound server frozen, Ctrl+Q still ends the program within 1 s.
 # Usage: quit_test.sh <binary> <artifact folder>
 source "$(dirname "$0")/e2e_lib.sh"
 
@@ -95,9 +96,37 @@ quit_from_menu() {
   fi
 }
 
+# A sound server that is frozen, not gone: its stream can be neither written
+# nor closed, and quit must not wait for it.
+quit_with_frozen_server() {
+  local start
+  e2e_log "--- looped, the sound server frozen"
+  e2e_start_app
+  e2e_wait_main_window || { e2e_fail "the main window did not appear"; e2e_stop_pid "$E2E_APP_PID"; return; }
+  e2e_click_named looped
+  sleep 0.2
+  e2e_start_and_listen
+  e2e_check "frozen server: looped sounds first" test "$E2E_ONSET" -ge 0
+  kill -STOP "$E2E_PIDS_PULSE"
+  sleep 0.5
+  start=$(e2e_now_ms)
+  xdotool key --clearmodifiers ctrl+q
+  if e2e_wait_exit 5000 "$start"; then
+    e2e_log "frozen server: time to quit $E2E_EXIT_MS ms, exit status $E2E_EXIT_STATUS"
+    e2e_check "frozen server: Ctrl+Q ends the program within ${QUIT_BOUND_MS} ms" \
+      test "$E2E_EXIT_MS" -le $QUIT_BOUND_MS
+    e2e_check "frozen server: exit status 0" test "$E2E_EXIT_STATUS" -eq 0
+  else
+    e2e_fail "frozen server: Ctrl+Q did not end the program within 5 s"
+    e2e_stop_pid "$E2E_APP_PID"
+  fi
+  kill -CONT "$E2E_PIDS_PULSE"
+}
+
 quit_from_menu
 for mode in 'one shot' looped 'one shot with ending' original; do
   quit_while_playing "$mode"
 done
+quit_with_frozen_server
 
 e2e_finish

@@ -2,8 +2,11 @@
 # The program's stream on the sound server exists only while it can sound.
 #   idle            no stream before the first start nor a few seconds after
 #                   stop; one while playing
-#   server-restart  the server dies while "looped" plays and comes back: one
-#                   line on stderr, and the next start sounds again
+#   server-restart  the server dies while "looped" plays and comes back: the
+#                   sound returns by itself, one line for the loss and one for
+#                   the return on stderr
+#   quick-start     the server is killed and restarted, and stop, the farewell
+#                   box and start follow at once: that start plays
 # Usage: stream_test.sh <binary> <artifact folder> <case>
 source "$(dirname "$0")/e2e_lib.sh"
 
@@ -57,7 +60,8 @@ idle() {
   e2e_check "nothing on stderr" test ! -s "$E2E_APP_ERR"
 }
 
-server_restart() {
+# The server dies while "looped" plays and a new one starts.
+restart_server_while_looped_plays() {
   e2e_start_app
   e2e_wait_main_window || e2e_abort "the main window did not appear"
   e2e_click_named looped
@@ -66,17 +70,51 @@ server_restart() {
   e2e_log "the sound server goes away while the mode plays"
   e2e_stop_pid "$E2E_REC_PID"
   e2e_stop_pid "$E2E_PIDS_PULSE"
-  sleep 2
+  sleep "$1"
   e2e_start_pulse
   e2e_record_start
   e2e_check "the program is still running" e2e_running
-  stop_and_dismiss "after the restart"
-  e2e_check "the next start sounds again" starts_sounding
+}
+
+server_restart() {
+  restart_server_while_looped_plays 2
+  # Retries come about every 2 s; the music goes on meanwhile.
+  e2e_record_until $((E2E_RATE * 6)) 15000 || e2e_abort "the recording stalled"
+  local peak
+  peak=$(e2e_peak $((E2E_RATE * 5)) "$E2E_RATE")
+  e2e_log "peak $peak in the sixth second after the new server started"
+  e2e_check "the sound comes back by itself while \"looped\" plays" test "$peak" -ge "$E2E_SOUND_LEVEL"
   stop_and_dismiss "with sound back"
   e2e_show_stderr
   e2e_check "stderr has one line about the lost stream" \
-    test "$(grep -c 'audio stream' "$E2E_APP_ERR")" -eq 1
-  e2e_check "and nothing else" test "$(wc -l <"$E2E_APP_ERR")" -eq 1
+    test "$(grep -c 'audio stream stopped' "$E2E_APP_ERR")" -eq 1
+  e2e_check "and one about its return" test "$(grep -c 'sound is back' "$E2E_APP_ERR")" -eq 1
+  e2e_check "and nothing else" test "$(wc -l <"$E2E_APP_ERR")" -eq 2
+}
+
+quick_start() {
+  e2e_start_app
+  e2e_wait_main_window || e2e_abort "the main window did not appear"
+  e2e_click_named looped
+  sleep 0.2
+  e2e_check "\"looped\" sounds" starts_sounding
+  e2e_log "the sound server is killed and restarted"
+  kill -KILL "$E2E_REC_PID" "$E2E_PIDS_PULSE"
+  while ! e2e_pid_ended "$E2E_PIDS_PULSE"; do sleep 0.01; done
+  e2e_start_pulse
+  e2e_record_start --no-wait
+  stop_and_dismiss "just after the restart"
+  e2e_start_and_listen
+  # A second in, the music itself, not what still rang from before (the
+  # recording may begin after the click).
+  local peak
+  peak=$(e2e_peak $((E2E_CLICK_POS + E2E_RATE)) "$E2E_RATE")
+  e2e_log "peak $peak a second after the start's position in the recording"
+  e2e_check "a start made before the loss was noticed plays" test "$peak" -ge "$E2E_SOUND_LEVEL"
+  stop_and_dismiss "with sound back"
+  e2e_show_stderr
+  e2e_check "stderr has one line about the lost stream" \
+    test "$(grep -c 'audio stream stopped' "$E2E_APP_ERR")" -le 1
 }
 
 E2E_RECORDING_NAME="stream-$CASE"
@@ -84,6 +122,7 @@ e2e_start_session
 case $CASE in
   idle) idle ;;
   server-restart) server_restart ;;
+  quick-start) quick_start ;;
   *) echo "unknown case: $CASE"; exit 2 ;;
 esac
 e2e_finish

@@ -23,6 +23,8 @@ struct DeviceControls {
   std::atomic<bool> stalls{false};
   std::atomic<bool> dies{false};
   std::atomic<int> opens{0};
+  std::atomic<int> retries{0};
+  std::atomic<bool> closeBlocks{false};
   std::atomic<bool> closedFromRenderThread{false};
 };
 
@@ -31,7 +33,8 @@ class StandInDevice : public fw::sound::AudioDevice {
   explicit StandInDevice(DeviceControls& controls) : controls_(controls) {}
   ~StandInDevice() override { Close(); }
 
-  bool Open(fw::sound::AudioStream& stream, std::string* why) override {
+  bool Open(fw::sound::AudioStream& stream, std::string* why, bool again) override {
+    if (again) ++controls_.retries;
     ++controls_.opens;
     if (!controls_.answers) {
       *why = "nothing answers";
@@ -56,6 +59,8 @@ class StandInDevice : public fw::sound::AudioDevice {
   void Close() override {
     if (!render_.joinable()) return;
     if (std::this_thread::get_id() == renderThread_) controls_.closedFromRenderThread = true;
+    // A frozen sound server: the driver's thread is stuck in a write.
+    while (controls_.closeBlocks) std::this_thread::sleep_for(1ms);
     running_ = false;
     render_.join();
   }
@@ -77,7 +82,7 @@ class StandInDevice : public fw::sound::AudioDevice {
 class AudioStreamTest : public ::testing::Test {
  protected:
   AudioStreamTest()
-      : stream_(std::make_unique<StandInDevice>(device_), kRate, {50ms, 100ms, 5ms},
+      : stream_(std::make_unique<StandInDevice>(device_), kRate, {50ms, 100ms, 5ms, 200ms},
                 [this](const std::string& line) {
                   std::lock_guard lock(mutex_);
                   reports_.push_back(line);
@@ -117,26 +122,57 @@ TEST_F(AudioStreamTest, OpensForAStartStaysWhileSoundingClosesWhenSilentOpensFor
   EXPECT_TRUE(Reports().empty());
 }
 
-TEST_F(AudioStreamTest, ALostDeviceIsReportedOnceAndOnlyTheNextStartOpensAgain) {
+TEST_F(AudioStreamTest, ALostDeviceComesBackByItselfWhileNotesComeAndSaysSoOnce) {
   stream_.Prepare();
   ASSERT_TRUE(Eventually([&] { return stream_.IsOpen(); }));
   device_.stalls = true;  // a server slow to take the stream has not gone
   std::this_thread::sleep_for(300ms);
   EXPECT_TRUE(stream_.IsOpen()) << "a stall was taken for a lost device";
   device_.stalls = false;
+  device_.answers = false;
   device_.dies = true;
   ASSERT_TRUE(Eventually([&] { return !stream_.IsOpen(); }));
   device_.dies = false;
-  for (int note = 0; note < 20; ++note) {
+  // The music goes on: its notes get a quiet retry now and then, not one each.
+  const auto lost = std::chrono::steady_clock::now();
+  for (int note = 0; note < 100; ++note) {
     stream_.NoteStarted();
     std::this_thread::sleep_for(5ms);
   }
-  EXPECT_EQ(device_.opens, 1) << "the notes of the running mode probed the device again";
-  ASSERT_EQ(Reports().size(), 1u);
+  const auto intervals = (std::chrono::steady_clock::now() - lost) / 200ms;
+  EXPECT_GE(device_.retries, 1) << "no retry while the music went on";
+  EXPECT_LE(device_.retries, intervals + 2) << "the notes probed the device each time";
+  ASSERT_EQ(Reports().size(), 1u) << "a failed retry is quiet";
   EXPECT_NE(Reports()[0].find("connection terminated"), std::string::npos) << Reports()[0];
+  device_.answers = true;
+  EXPECT_TRUE(Eventually([&] {
+    stream_.NoteStarted();
+    return stream_.IsOpen();
+  })) << "the sound did not come back by itself";
+  ASSERT_EQ(Reports().size(), 2u);
+  EXPECT_NE(Reports()[1].find("the sound is back"), std::string::npos) << Reports()[1];
+}
+
+TEST_F(AudioStreamTest, WithoutNotesOnlyAStartOpensAgainAndItTriesAtOnce) {
+  stream_.Prepare();
+  ASSERT_TRUE(Eventually([&] { return stream_.IsOpen(); }));
+  device_.dies = true;
+  ASSERT_TRUE(Eventually([&] { return !stream_.IsOpen(); }));
+  device_.dies = false;
+  std::this_thread::sleep_for(500ms);  // over two retry intervals, with no music
+  EXPECT_EQ(device_.opens, 1) << "tried again with nothing to play";
   stream_.Prepare();
   EXPECT_TRUE(Eventually([&] { return stream_.IsOpen(); }));
-  EXPECT_EQ(Reports().size(), 1u);
+  EXPECT_EQ(device_.retries, 0) << "a start probes every output, not the quiet retry";
+}
+
+TEST_F(AudioStreamTest, ShutdownGivesUpOnADeviceThatDoesNotClose) {
+  stream_.Prepare();
+  ASSERT_TRUE(Eventually([&] { return stream_.IsOpen(); }));
+  device_.closeBlocks = true;
+  EXPECT_FALSE(stream_.Shutdown(100ms)) << "reported closed while the device still held on";
+  device_.closeBlocks = false;  // the server wakes up; the worker can end
+  EXPECT_TRUE(stream_.Shutdown(5s));
 }
 
 TEST_F(AudioStreamTest, ADeviceThatDoesNotAnswerIsReportedOncePerStartNotPerNote) {

@@ -1,0 +1,55 @@
+#include "framework/sound/device_clock.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace fw::sound {
+namespace {
+// The loop starts wide, to settle within a second or two, and narrows so
+// that one late callback barely moves it.
+constexpr double kStartBandwidthHz = 1.0;
+constexpr double kSteadyBandwidthHz = 0.1;
+}  // namespace
+
+DeviceClock::DeviceClock(double sampleRate)
+    : nominalUsPerFrame_(1e6 / sampleRate), usPerFrame_(nominalUsPerFrame_) {}
+
+void DeviceClock::Restart() {
+  started_ = false;
+  usPerFrame_ = nominalUsPerFrame_;
+}
+
+void DeviceClock::Observe(std::int64_t frame, double now) {
+  if (!started_) {
+    started_ = true;
+    frame_ = frame;
+    time_ = now;
+    startTime_ = now;
+    return;
+  }
+  const auto frames = static_cast<double>(frame - frame_);
+  if (frames <= 0) return;
+  const double predicted = time_ + frames * usPerFrame_;
+  const double error = now - predicted;
+  const double period = frames * usPerFrame_;
+  frame_ = frame;
+  // Far earlier than possible: the stream was filling its buffer. Later than
+  // a whole period: the device ran dry and took up again later. Either way
+  // the device's timeline moved; the rate still holds.
+  if (error < -period / 2 || error > period) {
+    time_ = now;
+    return;
+  }
+  const double seconds = (now - startTime_) / 1e6;
+  const double bandwidth = std::max(kSteadyBandwidthHz, kStartBandwidthHz / (1.0 + seconds));
+  const double omega = 2 * std::numbers::pi * bandwidth * period / 1e6;
+  time_ = predicted + std::numbers::sqrt2 * omega * error;
+  usPerFrame_ += omega * omega * error / frames;
+}
+
+double DeviceClock::TimeOf(std::int64_t frame) const {
+  return time_ + static_cast<double>(frame - frame_) * usPerFrame_;
+}
+
+}  // namespace fw::sound

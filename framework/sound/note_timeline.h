@@ -1,0 +1,47 @@
+#pragma once
+// Notes waiting for the moment they must sound. Any thread adds; the render
+// thread takes what falls due in the block it is about to render. Stamps are
+// real-clock microseconds, so a note called while no stream runs needs no
+// anchor yet.
+#include <bitset>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+namespace fw::sound {
+
+struct TimedNote {
+  enum class Kind { On, Off };
+  double due = 0;  // real clock, µs
+  Kind kind = Kind::On;
+  int note = 0;
+  int velocity = 0;
+};
+
+class NoteTimeline {
+ public:
+  // A note-on this far past its moment is dropped rather than played late:
+  // after a stall, or when nothing rendered while the music went on.
+  static constexpr double kStaleAfterUs = 100'000;
+
+  // Stamps come in call order, so dues never decrease.
+  void Add(const TimedNote& note, double now);
+  // Appends to `due` what falls due before `until`, releases of dropped
+  // notes included; stale note-ons (due before now - kStaleAfterUs) are dropped.
+  void TakeDue(double until, double now, std::vector<TimedNote>& due);
+  // After a stop nothing may sound but the releases: the note-ons still
+  // waiting go, the releases stay (their notes may already sound).
+  void DropNoteOns();
+  std::size_t Waiting() const;
+
+ private:
+  void DropStale(double now);
+
+  mutable std::mutex mutex_;
+  std::deque<TimedNote> waiting_;
+  // Releases taken out of the queue while nothing rendered, sent first.
+  std::bitset<128> releases_;
+};
+
+}  // namespace fw::sound

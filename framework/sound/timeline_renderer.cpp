@@ -1,0 +1,54 @@
+#include "framework/sound/timeline_renderer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace fw::sound {
+
+TimelineRenderer::TimelineRenderer(NoteTimeline& timeline, double sampleRate)
+    : timeline_(timeline), clock_(sampleRate) {
+  due_.reserve(256);
+}
+
+void TimelineRenderer::Restart() {
+  clock_.Restart();
+  streamFrames_ = 0;
+}
+
+double TimelineRenderer::LevelAt(double time) const {
+  const double elapsed = time - fadeStart_.load();
+  if (!(elapsed > 0)) return 1;
+  if (elapsed >= kFadeUs) return 0;
+  return std::pow(10.0, -60.0 * elapsed / kFadeUs / 20.0);
+}
+
+float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
+  clock_.Observe(streamFrames_, now);
+  float peak = 0;
+  for (int offset = 0; offset < frames;) {
+    const int intoBlock = static_cast<int>(synthFrames_ % kBlock);
+    const int count = std::min(frames - offset, kBlock - intoBlock);
+    // Mid-block the synthesiser has already rendered the block; notes wait for the next.
+    if (intoBlock == 0) {
+      const std::int64_t start = streamFrames_ + offset;
+      const double startTime = clock_.TimeOf(start);
+      due_.clear();
+      timeline_.TakeDue(clock_.TimeOf(start + kBlock), startTime, due_);
+      for (const TimedNote& note : due_) {
+        if (note.due < startTime - clock_.FrameLength()) late_.fetch_add(1);
+        synth.Apply(note);
+      }
+      if (const double level = LevelAt(startTime); level != level_) {
+        level_ = level;
+        synth.SetLevel(level);
+      }
+    }
+    peak = std::max(peak, synth.Render(offset, count));
+    offset += count;
+    synthFrames_ += count;
+  }
+  streamFrames_ += frames;
+  return peak;
+}
+
+}  // namespace fw::sound

@@ -1,0 +1,58 @@
+#pragma once
+// Renders a device's callback in the synthesiser's own 64-frame blocks and
+// starts each waiting note in the block that holds its moment, so a note
+// sounds its call time plus one constant delay later, whatever the period.
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "framework/sound/device_clock.h"
+#include "framework/sound/note_timeline.h"
+
+namespace fw::sound {
+
+// The synthesiser as the renderer drives it, on the render thread.
+class BlockSynth {
+ public:
+  virtual ~BlockSynth() = default;
+  virtual void Apply(const TimedNote& note) = 0;
+  // Scales everything, effects included: 1 is the normal level.
+  virtual void SetLevel(double level) = 0;
+  // Renders the next frames (never across a block) at this offset of the
+  // callback's output; returns their peak.
+  virtual float Render(int offset, int frames) = 0;
+};
+
+class TimelineRenderer {
+ public:
+  static constexpr int kBlock = 64;
+  static constexpr double kFadeUs = 40'000;
+
+  TimelineRenderer(NoteTimeline& timeline, double sampleRate);
+
+  // A new stream: its frames count from zero and its clock is learned anew.
+  void Restart();
+  // One callback of `frames`; now is the real clock at its start. Returns the peak.
+  float Render(BlockSynth& synth, int frames, double now);
+  // From this real-clock moment the level falls 60 dB in kFadeUs, then to
+  // silence, and stays there.
+  void FadeFrom(double start) { fadeStart_.store(start); }
+  // Notes started after their block had gone (their call came too late).
+  std::int64_t LateNotes() const { return late_.load(); }
+
+ private:
+  double LevelAt(double time) const;
+
+  NoteTimeline& timeline_;
+  DeviceClock clock_;
+  std::int64_t streamFrames_ = 0;
+  // Never restarted: the synthesiser's blocks run on across streams.
+  std::int64_t synthFrames_ = 0;
+  double level_ = 1;
+  std::vector<TimedNote> due_;
+  std::atomic<double> fadeStart_{std::numeric_limits<double>::infinity()};
+  std::atomic<std::int64_t> late_{0};
+};
+
+}  // namespace fw::sound
