@@ -41,15 +41,15 @@ xcb_connection_t* OpenDisplay(const char* display) {
 
 // Exits with one clear line when there is no display; otherwise returns an
 // open connection to it (null when X is not used), to close once Qt has its own.
+// WAYLAND_DISPLAY alone is no display: the window needs X, which a Wayland
+// desktop provides through XWayland, setting DISPLAY.
 xcb_connection_t* RequireDisplay() {
   if (!UsesX11()) return nullptr;
   const char* display = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0')) {
+  if (display == nullptr || *display == '\0') {
     std::fprintf(stderr, "velumbra17: no display to open the window on (DISPLAY is not set)\n");
     std::exit(1);
   }
-  if (display == nullptr || *display == '\0') return nullptr;
   xcb_connection_t* connection = OpenDisplay(display);
   if (connection == nullptr) {
     std::fprintf(stderr, "velumbra17: cannot open the display %s\n", display);
