@@ -2,13 +2,25 @@
 #include "framework/sound/fluid_sink.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "framework/sound/soundfont.h"
 
 namespace {
+
+// An empty folder of this process's own: other engineers' test runs share /tmp.
+std::filesystem::path EmptyFolder(const std::string& name) {
+  const auto folder =
+      std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid()));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  return folder;
+}
 
 TEST(FluidSinkTest, ANoteSoundsAndItsReleaseDiesAwayWithThePianoProgram) {
   auto soundFont = fw::sound::FindSoundFont();
@@ -26,9 +38,7 @@ TEST(FluidSinkTest, ANoteSoundsAndItsReleaseDiesAwayWithThePianoProgram) {
 
 TEST(SoundFontTest, DefaultFirstThenAnyOtherSoundFontThenNone) {
   namespace fs = std::filesystem;
-  const fs::path folder = fs::temp_directory_path() / "velumbra-sf2-test";
-  fs::remove_all(folder);
-  fs::create_directories(folder);
+  const fs::path folder = EmptyFolder("velumbra-sf2-test");
   EXPECT_FALSE(fw::sound::FindSoundFont(folder.string()));
   std::ofstream(folder / "b.SF2") << "x";
   std::ofstream(folder / "a.txt") << "x";
@@ -36,6 +46,21 @@ TEST(SoundFontTest, DefaultFirstThenAnyOtherSoundFontThenNone) {
   std::ofstream(folder / "default-GM.sf2") << "x";
   EXPECT_EQ(fw::sound::FindSoundFont(folder.string()), (folder / "default-GM.sf2").string());
   EXPECT_FALSE(fw::sound::FindSoundFont((folder / "missing").string()));
+  fs::remove_all(folder);
+}
+
+TEST(SoundFontTest, CandidatesListTheDefaultFirstThenTheOthersInNameOrderEachFileOnce) {
+  namespace fs = std::filesystem;
+  const fs::path folder = EmptyFolder("velumbra-sf2-order-test");
+  fs::create_directories(folder / "d.sf2");
+  std::ofstream(folder / "c.sf2") << "x";
+  std::ofstream(folder / "a.SF2") << "x";
+  std::ofstream(folder / "b.txt") << "x";
+  // The system's default is a link to one of the others.
+  fs::create_symlink("c.sf2", folder / "default-GM.sf2");
+  const std::vector<std::string> expected = {(folder / "default-GM.sf2").string(),
+                                             (folder / "a.SF2").string()};
+  EXPECT_EQ(fw::sound::SoundFontCandidates(folder.string()), expected);
   fs::remove_all(folder);
 }
 
