@@ -64,4 +64,48 @@ TEST(SoundFontTest, CandidatesListTheDefaultFirstThenTheOthersInNameOrderEachFil
   fs::remove_all(folder);
 }
 
+// A folder with an empty default and a damaged SoundFont, and the system's
+// own SoundFont beside them when `withGood`; its candidates in order.
+std::vector<std::string> UnloadableSoundFonts(bool withGood) {
+  namespace fs = std::filesystem;
+  const fs::path folder = EmptyFolder("velumbra-sf2-unloadable-test");
+  std::ofstream(folder / "default-GM.sf2");
+  std::ifstream real(*fw::sound::FindSoundFont(), std::ios::binary);
+  std::vector<char> head(65536);
+  real.read(head.data(), static_cast<std::streamsize>(head.size()));
+  std::ofstream(folder / "Broken.sf2", std::ios::binary).write(head.data(), real.gcount());
+  if (withGood) fs::create_symlink(*fw::sound::FindSoundFont(), folder / "Good.sf2");
+  return fw::sound::SoundFontCandidates(folder.string());
+}
+
+TEST(SoundFontTest, UnloadableSoundFontsGiveWayQuietlyOrOneFailureNamesTheDefaultAndWhy) {
+  using fw::sound::FluidSynthSink;
+  ASSERT_TRUE(fw::sound::FindSoundFont()) << "the test command installs the SoundFont";
+  std::vector<std::string> failures;
+  const auto keep = [&failures](const std::string& why) { failures.push_back(why); };
+  {
+    const std::vector<std::string> candidates = UnloadableSoundFonts(true);
+    ASSERT_EQ(candidates.size(), 3u);
+    testing::internal::CaptureStderr();
+    FluidSynthSink sink(candidates, FluidSynthSink::Output::None, keep);
+    const bool loaded = sink.WaitUntilLoaded();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the failed files leave no noise";
+    ASSERT_TRUE(loaded) << "the third file loads";
+    EXPECT_TRUE(failures.empty());
+    sink.ProgramChange(0);
+    sink.NoteOn(60, 100);
+    EXPECT_GT(sink.RenderPeak(4410), 0.01f) << "the loaded SoundFont sounds";
+  }
+  const std::vector<std::string> candidates = UnloadableSoundFonts(false);
+  testing::internal::CaptureStderr();
+  FluidSynthSink sink(candidates, FluidSynthSink::Output::None, keep);
+  EXPECT_FALSE(sink.WaitUntilLoaded());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the caller is told, not stderr";
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].find(candidates[0] + " could not be loaded: the file is empty"),
+            std::string::npos)
+      << failures[0];
+  std::filesystem::remove_all(std::filesystem::path(candidates[0]).parent_path());
+}
+
 }  // namespace
