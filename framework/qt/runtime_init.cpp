@@ -4,10 +4,12 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "framework/core/application.h"
 #include "framework/core/note_player.h"
@@ -41,21 +43,54 @@ xcb_connection_t* OpenDisplay(const char* display) {
 
 // Exits with one clear line when there is no display; otherwise returns an
 // open connection to it (null when X is not used), to close once Qt has its own.
+// WAYLAND_DISPLAY alone is no display: the window needs X, which a Wayland
+// desktop provides through XWayland, setting DISPLAY.
 xcb_connection_t* RequireDisplay() {
   if (!UsesX11()) return nullptr;
   const char* display = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0')) {
+  if (display == nullptr || *display == '\0') {
     std::fprintf(stderr, "velumbra17: no display to open the window on (DISPLAY is not set)\n");
     std::exit(1);
   }
-  if (display == nullptr || *display == '\0') return nullptr;
   xcb_connection_t* connection = OpenDisplay(display);
   if (connection == nullptr) {
     std::fprintf(stderr, "velumbra17: cannot open the display %s\n", display);
     std::exit(1);
   }
   return connection;
+}
+
+// How to put the SoundFont (back) in place, as a line of its own.
+std::string PackageHint(bool reinstall) {
+  const std::string package = fw::sound::kSoundFontPackage;
+  return reinstall
+             ? "\nReinstall the package " + package + " (sudo apt-get install --reinstall " +
+                   package + ")."
+             : "\nInstall the package " + package + " (sudo apt-get install " + package + ").";
+}
+
+// One line on stderr, and a box that waits for the user.
+void ReportSoundFontProblem(const std::string& message) {
+  std::string line = message;
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  std::fprintf(stderr, "velumbra17: %s\n", line.c_str());
+  QMessageBox::critical(nullptr, "Velumbra 17", QString::fromStdString(message));
+}
+
+bool soundFontFailed = false;  // on the GUI thread
+
+// Called on the loader thread, maybe while the window is already up: the box
+// goes to the GUI thread, and the program then ends as after a quit.
+void SoundFontFailed(const std::string& why) {
+  const std::string message = why + PackageHint(true);
+  QMetaObject::invokeMethod(
+      qApp,
+      [message] {
+        ReportSoundFontProblem(message);
+        soundFontFailed = true;
+        fw::RequestQuit();
+      },
+      Qt::QueuedConnection);
 }
 
 }  // namespace
@@ -71,17 +106,14 @@ void RuntimeInit() {
   QApplication::setApplicationDisplayName("Velumbra 17");
   fw::InstallPlatform(std::make_unique<fw::qt::QtPlatform>());
 
-  auto soundFont = fw::sound::FindSoundFont();
-  if (!soundFont) {
-    const std::string message = std::string("No General MIDI SoundFont was found in ") +
-                                fw::sound::kSoundFontFolder + ".\nInstall the package " +
-                                fw::sound::kSoundFontPackage + " (sudo apt-get install " +
-                                fw::sound::kSoundFontPackage + ").";
-    std::fprintf(stderr, "velumbra17: %s\n", message.c_str());
-    QMessageBox::critical(nullptr, "Velumbra 17", QString::fromStdString(message));
+  std::vector<std::string> soundFonts = fw::sound::SoundFontCandidates();
+  if (soundFonts.empty()) {
+    ReportSoundFontProblem(std::string("No General MIDI SoundFont was found in ") +
+                           fw::sound::kSoundFontFolder + "." + PackageHint(false));
     std::exit(1);
   }
-  fw::sound::InstallSink(std::make_shared<fw::sound::FluidSynthSink>(*soundFont));
+  fw::sound::InstallSink(std::make_shared<fw::sound::FluidSynthSink>(
+      std::move(soundFonts), fw::sound::FluidSynthSink::Output::AudioDevice, SoundFontFailed));
 }
 
 int RuntimeExit() {
@@ -89,5 +121,5 @@ int RuntimeExit() {
   fw::sound::InstallSink(nullptr);
   delete application;
   application = nullptr;
-  return status;
+  return soundFontFailed ? 1 : status;
 }

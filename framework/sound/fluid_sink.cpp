@@ -9,6 +9,7 @@
 #include "framework/core/clock.h"
 #include "framework/sound/fluid_audio_device.h"
 #include "framework/sound/fluid_log.h"
+#include "framework/sound/soundfont_loader.h"
 
 namespace fw::sound {
 namespace {
@@ -24,7 +25,8 @@ constexpr double kCallbackSlackUs = 6'000;
 constexpr auto kCloseLimit = std::chrono::milliseconds(500);
 }  // namespace
 
-FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
+FluidSynthSink::FluidSynthSink(std::vector<std::string> soundFonts, Output output,
+                               LoadFailed loadFailed) {
   RouteFluidSynthLog();
   settings_ = new_fluid_settings();
   fluid_settings_setnum(settings_, "synth.gain", kGain);
@@ -36,8 +38,9 @@ FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
   fluid_settings_setint(settings_, "audio.periods", 2);
   fluid_settings_setstr(settings_, "audio.pulseaudio.media-role", "music");
   synth_ = new_fluid_synth(settings_);
-  loader_ = std::thread([this, soundFont] {
-    const int id = fluid_synth_sfload(synth_, soundFont.c_str(), 1);
+  loader_ = std::thread([this, soundFonts = std::move(soundFonts), loadFailed] {
+    const SoundFontLoad load = LoadFirstSoundFont(synth_, soundFonts);
+    const int id = load.id;
     {
       std::lock_guard lock(loadMutex_);
       soundFontId_ = id;
@@ -46,9 +49,11 @@ FluidSynthSink::FluidSynthSink(const std::string& soundFont, Output output) {
         fluid_synth_program_change(synth_, kChannel, heldProgram_);
       }
     }
-    if (id == FLUID_FAILED) {
-      std::fprintf(stderr, "velumbra17: the SoundFont %s could not be loaded; no sound\n",
-                   soundFont.c_str());
+    if (id != FLUID_FAILED) return;
+    if (loadFailed) {
+      loadFailed(load.failure);
+    } else {
+      std::fprintf(stderr, "velumbra17: %s No sound.\n", load.failure.c_str());
     }
   });
   if (output == Output::AudioDevice) {

@@ -4,10 +4,12 @@
 // while something can sound. Without an audio device, notes go in at once.
 #include <fluidsynth.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "framework/core/note_player.h"
 #include "framework/sound/audio_stream.h"
@@ -19,8 +21,13 @@ namespace fw::sound {
 class FluidSynthSink : public NoteSink {
  public:
   enum class Output { AudioDevice, None };
-  // Loads the SoundFont on a thread of its own so that the window is not kept waiting.
-  explicit FluidSynthSink(const std::string& soundFont, Output output = Output::AudioDevice);
+  using LoadFailed = std::function<void(const std::string& why)>;
+  // Loads the first of the SoundFonts that loads, on a thread of its own so
+  // that the window is not kept waiting. When none does, that thread calls
+  // loadFailed (by default, says so on stderr).
+  FluidSynthSink(std::vector<std::string> soundFonts, Output output, LoadFailed loadFailed = {});
+  explicit FluidSynthSink(const std::string& soundFont, Output output = Output::AudioDevice)
+      : FluidSynthSink(std::vector<std::string>{soundFont}, output) {}
   ~FluidSynthSink() override;
   FluidSynthSink(const FluidSynthSink&) = delete;
   FluidSynthSink& operator=(const FluidSynthSink&) = delete;
