@@ -27,6 +27,7 @@ no_audio() {
   e2e_click_named start
   e2e_check "start is accepted: the progress wheel turns" e2e_wait_painted 133 183 34 34
   e2e_check "no box opens while playing silently" test "$(e2e_window_count)" -eq 1
+  sleep 6  # long enough for notes to pile up, were they kept
   e2e_click_named stop
   e2e_check "stop shows the farewell box" e2e_wait_window_count 2 5000
   e2e_dismiss_box
@@ -42,6 +43,10 @@ no_audio() {
   e2e_record_start
   e2e_start_and_listen
   e2e_check "with a sound server started since, the next start sounds" test "$E2E_ONSET" -ge 0
+  # What the silent run played must not burst out now: -3 dBFS at most.
+  local peak
+  peak=$(e2e_peak "$E2E_CLICK_POS" $((E2E_RATE * 2)))
+  e2e_check "it begins at the normal level (peak $peak of its first 2 s)" test "$peak" -le 23197
   e2e_click_named stop
   e2e_check "stop shows the farewell box" e2e_wait_window_count 2 5000
   e2e_show_stderr
