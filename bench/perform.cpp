@@ -365,6 +365,8 @@ int main(int argc, char** argv) {
                  ? std::optional<double>((streamOpenedAt - moments.startClick) / 1e3)
                  : std::nullopt,
              3);
+    line.Add("delay_ms", synth->Delay() / 1e3, 2);
+    line.Add("late_notes", static_cast<long long>(synth->LateNotes()));
   }
   if (moments.stopClick >= 0) {
     line.Add("stop_ms", bench::LastReleaseAfter(sinkCalls, moments.stopClick, endAt), 3);

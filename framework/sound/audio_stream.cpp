@@ -130,6 +130,8 @@ void AudioStream::OpenDevice(std::unique_lock<std::mutex>& lock, bool again) {
 
 void AudioStream::Check(std::unique_lock<std::mutex>& lock) {
   const auto now = std::chrono::steady_clock::now();
+  // Messages before frames: a block counted after this was rendered after them.
+  std::vector<std::string> messages = device_->TakeMessages();
   const std::int64_t frames = frames_.load();
   if (frames != framesAtCheck_) {
     lastProgress_ = now;
@@ -138,7 +140,7 @@ void AudioStream::Check(std::unique_lock<std::mutex>& lock) {
     pending_.clear();
   }
   framesAtCheck_ = frames;
-  for (std::string& message : device_->TakeMessages()) pending_.push_back(std::move(message));
+  for (std::string& message : messages) pending_.push_back(std::move(message));
 
   // A stall alone is no loss (a sound server may be slow to take a new
   // stream); a render thread that reported an error and rendered nothing since is.

@@ -20,8 +20,9 @@ void NoteTimeline::DropStale(double now) {
   }
 }
 
-void NoteTimeline::TakeDue(double until, double now, std::vector<TimedNote>& due) {
-  std::lock_guard lock(mutex_);
+bool NoteTimeline::TakeDue(double until, double now, std::vector<TimedNote>& due) {
+  std::unique_lock lock(mutex_, std::try_to_lock);
+  if (!lock) return false;
   DropStale(now);
   if (releases_.any()) {
     for (int note = 0; note < 128; ++note) {
@@ -33,6 +34,7 @@ void NoteTimeline::TakeDue(double until, double now, std::vector<TimedNote>& due
     due.push_back(waiting_.front());
     waiting_.pop_front();
   }
+  return true;
 }
 
 void NoteTimeline::DropNoteOns() {

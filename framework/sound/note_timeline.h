@@ -29,7 +29,9 @@ class NoteTimeline {
   void Add(const TimedNote& note, double now);
   // Appends to `due` what falls due before `until`, releases of dropped
   // notes included; stale note-ons (due before now - kStaleAfterUs) are dropped.
-  void TakeDue(double until, double now, std::vector<TimedNote>& due);
+  // Never waits: while another thread adds, it takes nothing (false), so the
+  // render thread cannot be held up by a thread the machine has put aside.
+  bool TakeDue(double until, double now, std::vector<TimedNote>& due);
   // After a stop nothing may sound but the releases: the note-ons still
   // waiting go, the releases stay (their notes may already sound).
   void DropNoteOns();

@@ -32,6 +32,7 @@ float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
     if (intoBlock == 0) {
       const std::int64_t start = streamFrames_ + offset;
       const double startTime = clock_.TimeOf(start);
+      // While a thread is adding notes, they are taken at the next block.
       due_.clear();
       timeline_.TakeDue(clock_.TimeOf(start + kBlock), startTime, due_);
       for (const TimedNote& note : due_) {
