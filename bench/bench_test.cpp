@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <sstream>
 #include <thread>
 
 #include "bench/analysis.h"
@@ -14,8 +15,10 @@
 #include "bench/midi_file.h"
 #include "bench/options.h"
 #include "bench/score_signatures.h"
+#include "bench/silence_gaps.h"
 #include "bench/timing_sink.h"
 #include "bench/trace_recorder.h"
+#include "bench/underrun_log.h"
 #include "framework/core/application.h"
 #include "framework/core/clock.h"
 #include "framework/core/scheduler.h"
@@ -382,6 +385,71 @@ TEST(CpuTime, StatLineFieldsCountFromTheEndOfTheName) {
   EXPECT_FALSE(bench::CpuTicksOfStatLine("no name at all"));
   ASSERT_TRUE(bench::ProcessCpuMicros(getpid()));
   EXPECT_GE(*bench::ProcessCpuMicros(getpid()), 0);
+}
+
+TEST(Dropouts, ZeroRunsBetweenTheFirstAndLastAudibleSampleAreGaps) {
+  // Stereo frames: silence, music with holes, a quiet tail with a hole, silence.
+  const float quiet = 0.0001f, loud = 0.5f;
+  const std::vector<float> head{0, 0, 0, 0, quiet, 0, loud, -loud, 0, 0};
+  const std::vector<float> rest{0,    0,    0.2f,  0, 0, 0, 0, 0,     -0.3f, 0.3f,
+                                loud, loud, quiet, 0, 0, 0, 0, quiet, 0,     0};
+  bench::SilenceGapFinder finder(2, 0.001f);
+  finder.Add(head.data(), head.size() / 2);  // a hole runs on from one piece into the next
+  finder.Add(rest.data(), rest.size() / 2);
+  const bench::SilenceGaps found = finder.Result();
+  EXPECT_EQ(found.firstAudible, 3);
+  EXPECT_EQ(found.lastAudible, 10);
+  // Frame 6 (0.2, 0) is not silent in both channels; the holes at 12 and 14 lie in the tail.
+  ASSERT_EQ(found.runs.size(), 2u);
+  EXPECT_EQ(found.runs[0].start, 4);
+  EXPECT_EQ(found.runs[0].frames, 2);
+  EXPECT_EQ(found.runs[1].start, 7);
+  EXPECT_EQ(found.runs[1].frames, 2);
+
+  bench::SilenceGapFinder nothing(1, 0.001f);
+  nothing.Add(head.data(), 4);
+  EXPECT_EQ(nothing.Result().firstAudible, -1);
+  EXPECT_TRUE(nothing.Result().runs.empty());
+}
+
+TEST(Dropouts, UnderrunsAtAStreamsEdgesAreKeptApartFromThoseWhilePlaying) {
+  // Two streams as the server logs them (float stereo at 44.1 kHz: 352 800 bytes a second).
+  std::istringstream log(
+      "(   1.000|   0.000) I: [pulseaudio] sink-input.c: Created input 0 \"out\" on bench with "
+      "sample spec float32le 2ch 44100Hz and channel map front-left,front-right\n"
+      "(   1.000|   0.000) D: [pulseaudio] memblockq.c: memblockq requested: maxlength=4194304, "
+      "tlength=3528, base=8, prebuf=520, minreq=256 maxrewind=0\n"
+      "(   1.001|   0.000) D: [null-sink] protocol-native.c: Requesting rewind due to end of "
+      "underrun.\n"
+      // 9 ms after the first data: the first 10 ms buffer ran out before the next came.
+      "(   1.010|   0.009) D: [null-sink] protocol-native.c: Implicit underrun of 'out'\n"
+      "(   1.012|   0.002) D: [null-sink] protocol-native.c: Requesting rewind due to end of "
+      "underrun.\n"
+      "(   2.000|   0.988) D: [null-sink] protocol-native.c: Implicit underrun of 'out'\n"
+      "(   2.003|   0.003) D: [null-sink] protocol-native.c: Requesting rewind due to end of "
+      "underrun.\n"
+      // Logged again: data came in between, though the log did not say so.
+      "(   2.500|   0.497) D: [null-sink] protocol-native.c: Implicit underrun of 'out'\n"
+      "(   3.000|   0.997) D: [null-sink] protocol-native.c: Actual underrun of 'out'\n"
+      "(   3.001|   0.001) D: [null-sink] protocol-native.c: Requesting rewind due to end of "
+      "underrun.\n"
+      "(   4.000|   0.999) D: [null-sink] protocol-native.c: Implicit underrun of 'out'\n"
+      "(   4.100|   0.100) I: [pulseaudio] sink-input.c: Freeing input 0 \"out\"\n"
+      "(   5.000|   0.900) I: [pulseaudio] sink-input.c: Created input 1 \"out\" on bench with "
+      "sample spec s16le 2ch 44100Hz and channel map front-left,front-right\n"
+      "(   5.000|   0.000) D: [pulseaudio] memblockq.c: memblockq requested: maxlength=4194304, "
+      "tlength=1764, base=4, prebuf=520, minreq=256 maxrewind=0\n"
+      "(   5.001|   0.000) D: [null-sink] protocol-native.c: Requesting rewind due to end of "
+      "underrun.\n"
+      // Past its first 10 ms buffer: a dropout, and the log ends with the stream playing.
+      "(   5.020|   0.019) D: [null-sink] protocol-native.c: Implicit underrun of 'out'\n"
+      // Late data, for a place the sink already played, also ends it.
+      "(   5.021|   0.001) D: [null-sink] protocol-native.c: Requesting rewind due to rewrite.\n"
+      "a line without a time: Implicit underrun of 'out'\n");
+  const bench::UnderrunCounts counts = bench::CountUnderruns(log);
+  EXPECT_EQ(counts.streams, 2);
+  EXPECT_EQ(counts.edge, 2);  // the first stream's first buffer and its close
+  EXPECT_EQ(counts.mid, 4);
 }
 
 TEST(TimingSink, FirstNoteAndLastRelease) {

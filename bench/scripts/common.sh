@@ -22,12 +22,13 @@ build() {
 
 PULSE_PID=
 # Our own server in its own runtime folder, so that no other server is touched.
+# Arguments are passed on to the server (e.g. a log level).
 start_pulse() {
   export XDG_RUNTIME_DIR=$OUT_DIR/pulse-runtime
   mkdir -p "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
   pulseaudio -n --daemonize=no --exit-idle-time=-1 --system=false --use-pid-file=no \
-    --load="module-null-sink sink_name=bench" --load=module-native-protocol-unix \
+    --load="module-null-sink sink_name=bench" --load=module-native-protocol-unix "$@" \
     >"$OUT_DIR/pulseaudio.log" 2>&1 &
   PULSE_PID=$!
   for _ in $(seq 100); do
@@ -77,4 +78,18 @@ stop_busy_loops() {
   for pid in "${BUSY_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${BUSY_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
   BUSY_PIDS=()
+}
+
+# Busy loops as load: pinned to the given cores if any, else wherever the
+# scheduler puts them, beside everything else.
+start_load() {
+  local count=$1 cores=${2:-}
+  if [[ -n $cores ]]; then
+    start_busy_loops "$cores" "$count"
+    return
+  fi
+  for _ in $(seq "$count"); do
+    bash -c 'while :; do :; done' &
+    BUSY_PIDS+=($!)
+  done
 }
