@@ -69,4 +69,24 @@ double ReferencePeak(std::span<const std::int16_t> samples, double rate,
   return peaks[peaks.size() / 2];
 }
 
+std::vector<Dropout> FindDropouts(std::span<const std::int16_t> samples, double rate, double level,
+                                  std::int64_t minFrames) {
+  const std::int64_t before = Frames(1, rate);
+  const auto count = static_cast<std::int64_t>(samples.size());
+  std::vector<Dropout> dropouts;
+  std::int64_t lastLoud = -before - 1;
+  for (std::int64_t i = 0; i < count;) {
+    if (samples[static_cast<std::size_t>(i)] != 0) {
+      if (Magnitude(samples[static_cast<std::size_t>(i)]) >= level) lastLoud = i;
+      ++i;
+      continue;
+    }
+    std::int64_t end = i;
+    while (end < count && samples[static_cast<std::size_t>(end)] == 0) ++end;
+    if (end - i >= minFrames && lastLoud >= i - before) dropouts.push_back({i, end - i});
+    i = end;
+  }
+  return dropouts;
+}
+
 }  // namespace bench

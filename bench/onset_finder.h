@@ -2,7 +2,7 @@
 // Finds note onsets in a recorded signal in which every note has the same
 // sharp attack: the first sample over a fixed fraction of the typical note
 // peak, after a quiet gap, confirmed by the note's own peak just after it
-// and by its staying loud (a lone click does not).
+// and by its staying loud (a lone click does not). Also finds dropouts.
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -33,5 +33,17 @@ std::vector<Onset> FindOnsets(std::span<const std::int16_t> samples, double rate
 // loudest sample, so that one stray click cannot set the scale.
 double ReferencePeak(std::span<const std::int16_t> samples, double rate,
                      const OnsetParams& params = {});
+
+struct Dropout {
+  std::int64_t frame = 0;
+  std::int64_t frames = 0;
+};
+
+// Runs of at least `minFrames` exact zeros right after sound that reached
+// `level` within the millisecond before: stretches the server played as
+// silence because the stream had nothing ready. A sound that dies away falls
+// under `level` long before its samples reach zero.
+std::vector<Dropout> FindDropouts(std::span<const std::int16_t> samples, double rate, double level,
+                                  std::int64_t minFrames = 16);
 
 }  // namespace bench

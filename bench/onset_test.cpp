@@ -40,6 +40,10 @@ class Signal {
     }
   }
   void Click(std::int64_t at, double height) { values_[static_cast<std::size_t>(at)] += height; }
+  // The server had nothing to play: exact silence.
+  void Drop(std::int64_t from, std::int64_t length) {
+    std::fill_n(values_.begin() + from, length, 0.0);
+  }
   std::vector<std::int16_t> Samples() const {
     std::vector<std::int16_t> out;
     for (double v : values_)
@@ -89,6 +93,26 @@ TEST(OnsetFinder, NoOnsetFromASwellInATailOrAnAttackIntoLoudSound) {
   const auto samples = signal.Samples();
   EXPECT_EQ(Frames(bench::FindOnsets(samples, kRate, 8000)),
             (std::vector<std::int64_t>{Frame(100), Frame(400)}));
+}
+
+TEST(OnsetFinder, DropoutsAreRunsOfSilenceInsideSoundNotTheEndOfATail) {
+  Signal signal(2.0);
+  signal.Note(Frame(100));
+  // Early in the decay: the sound that comes back is no new attack.
+  signal.Drop(Frame(103), 64);
+  signal.Note(Frame(400));
+  signal.Drop(Frame(440), 32);  // in the tail
+  signal.Note(Frame(700));
+  auto samples = signal.Samples();
+  // Long after the last note its tail has died away to exact silence.
+  std::fill(samples.begin() + Frame(1700), samples.end(), 0);
+  const auto dropouts = bench::FindDropouts(samples, kRate, 0.01 * 8000);
+  ASSERT_EQ(dropouts.size(), 2u);
+  EXPECT_EQ(dropouts[0].frame, Frame(103));
+  EXPECT_EQ(dropouts[0].frames, 64);
+  EXPECT_EQ(dropouts[1].frame, Frame(440));
+  EXPECT_EQ(Frames(bench::FindOnsets(samples, kRate, 8000)),
+            (std::vector<std::int64_t>{Frame(100), Frame(400), Frame(700)}));
 }
 
 TEST(OnsetMatcher, PairsInOrderAroundTheCommonDelayEvenWhenItExceedsTheSteps) {
