@@ -8,6 +8,7 @@ REPO_DIR=$(cd "$BENCH_DIR/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$REPO_DIR/build/bench}
 PERFORM=$BUILD_DIR/bench/perform
 SPIN_WAIT=$BUILD_DIR/bench/spin_wait
+ONSET_TIMING=$BUILD_DIR/bench/onset_timing
 APP=$BUILD_DIR/app/velumbra17
 SOUNDFONT=/usr/share/sounds/sf2/default-GM.sf2
 OUT_DIR=${OUT_DIR:-$BUILD_DIR/bench-results}
@@ -16,7 +17,7 @@ mkdir -p "$OUT_DIR"
 build() {
   if [[ ${SKIP_BUILD:-0} != 1 ]]; then
     cmake -S "$REPO_DIR" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$BUILD_DIR" -j "$(nproc)" --target perform spin_wait velumbra17 >/dev/null
+    cmake --build "$BUILD_DIR" -j "$(nproc)" --target perform spin_wait onset_timing velumbra17 >/dev/null
   fi
 }
 

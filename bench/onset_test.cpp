@@ -1,0 +1,216 @@
+// The onset benchmark's measuring code on made-up signals and read logs, and
+// the score's steps from the real modes on the virtual clock.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+
+#include "bench/onset_finder.h"
+#include "bench/onset_matcher.h"
+#include "bench/sample_clock.h"
+#include "bench/score_steps.h"
+
+namespace {
+
+constexpr double kRate = 44100;
+
+std::int64_t Frame(double ms) { return std::llround(ms * kRate / 1000); }
+
+// Woodblock-like notes: a 900 Hz burst at full height from its first sample,
+// gone in ~10 ms, over a noisy reverb-like tail a tenth as high that lasts ~60 ms.
+class Signal {
+ public:
+  explicit Signal(double seconds) : values_(static_cast<std::size_t>(seconds * kRate)) {}
+  void Note(std::int64_t at, double peak = 8000) {
+    for (std::int64_t k = 0; at + k < static_cast<std::int64_t>(values_.size()); ++k) {
+      const double t = static_cast<double>(k) / kRate;
+      const double body = std::exp(-t / 0.003) * std::cos(2 * std::numbers::pi * 900 * t);
+      const double tail = 0.1 * std::exp(-t / 0.030) * noise_(random_);
+      values_[static_cast<std::size_t>(at + k)] += peak * (body + tail);
+      if (t > 0.5) break;
+    }
+  }
+  // A swell inside a tail: rises slowly to `height`, with no quiet before it.
+  void Swell(std::int64_t from, std::int64_t length, double height) {
+    for (std::int64_t k = 0; k < length; ++k) {
+      const double shape = std::sin(std::numbers::pi * static_cast<double>(k) / length);
+      values_[static_cast<std::size_t>(from + k)] +=
+          height * shape * std::cos(0.3 * static_cast<double>(k));
+    }
+  }
+  void Click(std::int64_t at, double height) { values_[static_cast<std::size_t>(at)] += height; }
+  // The server had nothing to play: exact silence.
+  void Drop(std::int64_t from, std::int64_t length) {
+    std::fill_n(values_.begin() + from, length, 0.0);
+  }
+  std::vector<std::int16_t> Samples() const {
+    std::vector<std::int16_t> out;
+    for (double v : values_)
+      out.push_back(static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0)));
+    return out;
+  }
+
+ private:
+  std::vector<double> values_;
+  std::mt19937 random_{42};
+  std::uniform_real_distribution<double> noise_{-1.0, 1.0};
+};
+
+std::vector<std::int64_t> Frames(const std::vector<bench::Onset>& onsets) {
+  std::vector<std::int64_t> frames;
+  for (const auto& onset : onsets) frames.push_back(onset.frame);
+  return frames;
+}
+
+TEST(OnsetFinder, FindsEachAttackAtItsFirstSampleThroughTailsAndAStrayClick) {
+  Signal signal(3.0);
+  // The score's shortest step (43.75 ms) among longer ones: each note starts in the last one's
+  // tail.
+  std::vector<std::int64_t> notes;
+  double ms = 100;
+  for (double step : {43.75, 43.75, 43.75, 175.0, 87.5, 43.75, 700.0, 65.625, 131.25, 43.75}) {
+    notes.push_back(Frame(ms));
+    signal.Note(notes.back());
+    ms += step;
+  }
+  signal.Click(Frame(2500), 30000);  // far louder than any note
+  const auto samples = signal.Samples();
+  const double reference = bench::ReferencePeak(samples, kRate);
+  EXPECT_NEAR(reference, 8000, 800) << "the click must not set the scale";
+  EXPECT_EQ(Frames(bench::FindOnsets(samples, kRate, reference)), notes);
+}
+
+TEST(OnsetFinder, NoOnsetFromASwellInATailOrAnAttackIntoLoudSound) {
+  Signal signal(1.0);
+  signal.Note(Frame(100));
+  // 30 ms on, past the note's own decay, the tail swells over the trigger level.
+  signal.Swell(Frame(130), Frame(8), 0.45 * 8000);
+  signal.Note(Frame(400));
+  // A note that starts while an unrelated sound is still loud is no clean attack.
+  signal.Swell(Frame(690), Frame(20), 0.5 * 8000);
+  signal.Note(Frame(700));
+  const auto samples = signal.Samples();
+  EXPECT_EQ(Frames(bench::FindOnsets(samples, kRate, 8000)),
+            (std::vector<std::int64_t>{Frame(100), Frame(400)}));
+}
+
+TEST(OnsetFinder, DropoutsAreRunsOfSilenceInsideSoundNotTheEndOfATail) {
+  Signal signal(2.0);
+  signal.Note(Frame(100));
+  // Early in the decay: the sound that comes back is no new attack.
+  signal.Drop(Frame(103), 64);
+  signal.Note(Frame(400));
+  signal.Drop(Frame(440), 32);  // in the tail
+  signal.Note(Frame(700));
+  auto samples = signal.Samples();
+  // Long after the last note its tail has died away to exact silence.
+  std::fill(samples.begin() + Frame(1700), samples.end(), 0);
+  const auto dropouts = bench::FindDropouts(samples, kRate, 0.01 * 8000);
+  ASSERT_EQ(dropouts.size(), 2u);
+  EXPECT_EQ(dropouts[0].frame, Frame(103));
+  EXPECT_EQ(dropouts[0].frames, 64);
+  EXPECT_EQ(dropouts[1].frame, Frame(440));
+  EXPECT_EQ(Frames(bench::FindOnsets(samples, kRate, 8000)),
+            (std::vector<std::int64_t>{Frame(100), Frame(400), Frame(700)}));
+}
+
+TEST(OnsetMatcher, PairsInOrderAroundTheCommonDelayEvenWhenItExceedsTheSteps) {
+  // Calls 43.75-175 ms apart, sounding 120 ms later with up to 2.9 ms of jitter.
+  std::vector<double> calls, onsets;
+  double t = 0;
+  for (int i = 0; i < 40; ++i) {
+    calls.push_back(t);
+    onsets.push_back(t + 120e3 + (i % 7) * 2900.0 / 6);
+    t += (i % 3 == 0) ? 43750 : 175000;
+  }
+  const auto all = bench::MatchOnsets(calls, onsets);
+  EXPECT_EQ(all.missing, 0u);
+  EXPECT_EQ(all.extra, 0u);
+  EXPECT_NEAR(all.typicalDelay, 121.45e3, 1.5e3);
+  for (std::size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(all.onsetOfCall[i], onsets[i]);
+
+  // One note unheard, one click heard: the others keep their own onsets.
+  auto heard = onsets;
+  heard.erase(heard.begin() + 10);
+  heard.insert(std::upper_bound(heard.begin(), heard.end(), calls[20] + 50e3), calls[20] + 50e3);
+  const auto some = bench::MatchOnsets(calls, heard);
+  EXPECT_EQ(some.missing, 1u);
+  EXPECT_EQ(some.extra, 1u);
+  EXPECT_FALSE(some.onsetOfCall[10]);
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    if (i != 10) {
+      EXPECT_EQ(some.onsetOfCall[i], onsets[i]) << i;
+    }
+  }
+  EXPECT_LE(some.tolerance, 0.45 * 43750);
+}
+
+// Reads every 441 frames of a stream whose frame f plays at played(f); the
+// latency swings between -10 and 30 ms, as the reader falls behind and catches up.
+template <typename Played>
+std::vector<bench::ReadStamp> Reads(Played played, int count, double error(int) = nullptr) {
+  std::vector<bench::ReadStamp> stamps;
+  for (int i = 1; i <= count; ++i) {
+    const std::int64_t frames = 441LL * i;
+    const double latency = -10e3 + (i % 5) * 10e3;
+    stamps.push_back({frames, played(frames) + latency + (error ? error(i) : 0), latency});
+  }
+  return stamps;
+}
+
+TEST(SampleClock, FollowsAFastSinkClockAndBreaksWhereTheTimelineSteps) {
+  // 0.09 % fast; 32 ms later once the server dropped part of the stream after read
+  // 100, 5 ms earlier once it repeated part after read 300.
+  auto played = [](std::int64_t frame) {
+    double t = 1e6 + static_cast<double>(frame) * 1e6 / kRate / 1.0009;
+    if (frame > 441 * 100) t += 32e3;
+    if (frame > 441 * 300) t -= 5e3;
+    return t;
+  };
+  auto stamps = Reads(played, 2000);
+  stamps[150] = {stamps[150].frames, 0, 0, false};  // a reading that was preempted
+  const auto clock = bench::SampleClock::FromStamps(stamps, kRate);
+  ASSERT_TRUE(clock);
+  EXPECT_EQ(clock->LeftOut(), 1u);
+  for (std::int64_t frame :
+       {1, 441 * 100 - 200, 441 * 100 + 200, 441 * 150 + 7, 441 * 300 + 1, 441 * 1999 + 300}) {
+    EXPECT_NEAR(clock->Time(static_cast<double>(frame)), played(frame), 0.1) << frame;
+  }
+  EXPECT_NEAR(clock->SinkClockPpm(), 900, 1);
+  EXPECT_FALSE(
+      bench::SampleClock::FromStamps({{441, 1e6, 0, false}, {882, 1.01e6, 0, false}}, kRate));
+}
+
+TEST(SampleClock, SmoothsTheScatterOfSingleReadsButFollowsASinkClockThatWanders) {
+  // The sink's timeline wanders by half a millisecond over ten seconds.
+  auto played = [](std::int64_t frame) {
+    const double t = static_cast<double>(frame) / kRate;
+    return 1e6 + t * 1e6 + 500 * std::sin(2 * std::numbers::pi * t / 10);
+  };
+  // Each read up to 150 µs off, at random.
+  const auto stamps = Reads(played, 3000, [](int i) { return 150.0 * std::sin(i * 12.9898); });
+  const auto clock = bench::SampleClock::FromStamps(stamps, kRate);
+  ASSERT_TRUE(clock);
+  for (std::int64_t frame = 441 * 100; frame < 441 * 2900; frame += 441 * 37) {
+    EXPECT_NEAR(clock->Time(static_cast<double>(frame)), played(frame), 40) << frame;
+  }
+}
+
+TEST(ScoreSteps, OriginalStartsAStepAtEveryWaitOfTheWrittenPiece) {
+  const auto steps = bench::PlayScoreVirtually("original", std::nullopt, std::nullopt);
+  EXPECT_EQ(steps.bars, 38u);
+  ASSERT_FALSE(steps.starts.empty());
+  EXPECT_EQ(steps.starts.front(), 0);
+  EXPECT_TRUE(std::is_sorted(steps.starts.begin(), steps.starts.end()));
+  EXPECT_EQ(std::adjacent_find(steps.starts.begin(), steps.starts.end()), steps.starts.end());
+  EXPECT_DOUBLE_EQ(steps.starts.back(), 103e6) << "the end pause starts after the bars' waits";
+
+  const auto looped = bench::PlayScoreVirtually("looped", 3, 60e6);
+  EXPECT_GT(looped.bars, 10u);
+  ASSERT_FALSE(looped.starts.empty());
+  // Stop's own releases yield, so the mode may play on for a moment.
+  EXPECT_NEAR(looped.starts.back(), 60e6, 1e6);
+}
+
+}  // namespace
