@@ -58,7 +58,7 @@ FluidSynthSink::FluidSynthSink(std::vector<std::string> soundFonts, Output outpu
   });
   if (output == Output::AudioDevice) {
     delay_ = 1e6 * kPeriodFrames / SampleRate() + kCallbackSlackUs;
-    renderer_ = std::make_unique<TimelineRenderer>(timeline_, SampleRate());
+    renderer_ = std::make_unique<TimelineRenderer>(*timeline_, SampleRate());
     stream_ = std::make_unique<AudioStream>(
         std::make_unique<FluidAudioDevice>(settings_, synth_, *renderer_),
         static_cast<int>(SampleRate()));
@@ -97,6 +97,7 @@ FluidSynthSink::~FluidSynthSink() {
     // the synthesiser: the program ends without them rather than hang.
     static_cast<void>(stream_.release());
     static_cast<void>(renderer_.release());
+    static_cast<void>(timeline_.release());
     return;
   }
   stream_.reset();  // the stream renders the synthesiser, so it goes first
@@ -121,7 +122,7 @@ void FluidSynthSink::NoteOn(int note, int velocity) {
     return;
   }
   const double now = clock::RealNow();
-  timeline_.Add({now + delay_, TimedNote::Kind::On, note, velocity}, now);
+  timeline_->Add({now + delay_, TimedNote::Kind::On, note, velocity}, now);
   stream_->NoteStarted();
 }
 
@@ -131,14 +132,14 @@ void FluidSynthSink::NoteOff(int note) {
     return;
   }
   const double now = clock::RealNow();
-  timeline_.Add({now + delay_, TimedNote::Kind::Off, note, 0}, now);
+  timeline_->Add({now + delay_, TimedNote::Kind::Off, note, 0}, now);
 }
 
 void FluidSynthSink::Prepare() {
   if (stream_) stream_->Prepare();
 }
 
-void FluidSynthSink::DropPending() { timeline_.DropNoteOns(); }
+void FluidSynthSink::DropPending() { timeline_->DropNoteOns(); }
 
 void FluidSynthSink::ProgramChange(int program) {
   {

@@ -70,7 +70,9 @@ class FluidSynthSink : public NoteSink {
   bool loaded_ = false;
   int heldProgram_ = -1;
   double delay_ = 0;
-  NoteTimeline timeline_;
+  // On the heap, like everything the render thread touches, so that it can
+  // be left behind for a driver that never ends.
+  std::unique_ptr<NoteTimeline> timeline_ = std::make_unique<NoteTimeline>();
   std::unique_ptr<TimelineRenderer> renderer_;
   std::unique_ptr<AudioStream> stream_;
   int soundFontId_ = FLUID_FAILED;
