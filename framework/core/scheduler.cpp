@@ -209,6 +209,11 @@ void ShutdownAll() {
   for (Entry& e : toJoin) e.thread.join();
 }
 
+void KillAll() {
+  std::lock_guard lock(registryMutex);
+  for (Entry& e : entries) MarkKilled(*e.run);
+}
+
 bool AnyRunning() {
   std::lock_guard lock(registryMutex);
   for (const Entry& e : entries) {

@@ -70,6 +70,9 @@ void NoteClockRead(double reading);
 
 // Kills every run and joins every OS thread; the caller must not hold the baton.
 void ShutdownAll();
+// Kills every run without waiting for its thread: for a process ending from
+// a place that may hold the baton.
+void KillAll();
 
 // True while any run has not finished.
 bool AnyRunning();

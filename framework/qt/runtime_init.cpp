@@ -13,6 +13,7 @@
 
 #include "framework/core/application.h"
 #include "framework/core/note_player.h"
+#include "framework/core/scheduler.h"
 #include "framework/qt/qt_platform.h"
 #include "framework/sound/fluid_sink.h"
 #include "framework/sound/soundfont.h"
@@ -93,6 +94,20 @@ void SoundFontFailed(const std::string& why) {
       Qt::QueuedConnection);
 }
 
+// Qt ends the process with exit(1) when the X connection breaks, perhaps
+// while an event holds the baton, so the mode threads cannot be joined there;
+// left to the static destructors unjoined, they would abort the process.
+// Silence the music as a quit does, then end at once.
+void EndedFromOutside() {
+  if (application == nullptr) return;  // a quit: RuntimeExit has run
+  fw::scheduler::KillAll();
+  fw::sound::DropPending();
+  fw::sound::ReleaseAll();
+  fw::sound::FadeOut();
+  std::fflush(nullptr);
+  std::_Exit(1);
+}
+
 }  // namespace
 
 void RuntimeInit() {
@@ -114,6 +129,7 @@ void RuntimeInit() {
   }
   fw::sound::InstallSink(std::make_shared<fw::sound::FluidSynthSink>(
       std::move(soundFonts), fw::sound::FluidSynthSink::Output::AudioDevice, SoundFontFailed));
+  std::atexit(EndedFromOutside);
 }
 
 int RuntimeExit() {

@@ -496,6 +496,24 @@ e2e_start_and_listen() {
 
 e2e_show_stderr() { sed 's/^/    stderr: /' "$E2E_APP_ERR"; }
 
+# The program sounded until `from` and has ended at `exit_pos` (recording
+# positions): the sink is silent after the exit, and the sound faded rather
+# than stopping mid-note, which clicks. Faded, its last 3 ms above -72 dBFS
+# lie at least 18 dB below the note.
+e2e_check_faded_out() { # label, from, exit_pos
+  local label=$1 from=$2 exit_pos=$3 before peak end tail
+  before=$(e2e_peak $((from - E2E_RATE * 3 / 10)) $((E2E_RATE * 3 / 10)))
+  e2e_check "$label: sounding just before (peak $before)" test "$before" -ge $E2E_SOUND_LEVEL
+  e2e_record_until $((exit_pos + E2E_RATE / 2)) 10000 || e2e_abort "the recording stalled"
+  peak=$(e2e_peak "$exit_pos" $((E2E_RATE / 2)))
+  e2e_check "$label: the sink is silent after the exit (peak $peak)" test "$peak" -le $E2E_SILENCE_LEVEL
+  end=$(e2e_last_above "$from" $((exit_pos + E2E_RATE / 2 - from)) 8)
+  tail=$(e2e_peak $((from + end - E2E_RATE * 3 / 1000)) $((E2E_RATE * 3 / 1000)))
+  e2e_log "$label: sound ends $(e2e_ms "$end") ms after; peak of its last 3 ms $tail, before $before"
+  e2e_check "$label: the sound fades out (last 3 ms peak $tail, at most 1/8 of $before)" \
+    test $((tail * 8)) -le "$before"
+}
+
 # Keeps the recording (as WAV) among the artifacts.
 e2e_keep_recording() {
   [[ -n ${E2E_ARTIFACTS:-} && -n ${E2E_RECORDING_NAME:-} && -s $E2E_REC_FILE ]] || return 0

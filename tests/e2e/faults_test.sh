@@ -10,6 +10,8 @@
 #   no-display    DISPLAY unset (with or without WAYLAND_DISPLAY), or naming a display that
 #                 cannot be opened (nobody serves it, an unknown host, a screen the server
 #                 lacks): one line, exit status 1
+#   display-lost  the X server dies while "looped" plays: only Qt's line on stderr, exit
+#                 status 1 within 1 s, no abort, and the music fades out as after a quit
 # Usage: faults_test.sh <binary> <artifact folder> <case>
 source "$(dirname "$0")/e2e_lib.sh"
 
@@ -221,12 +223,42 @@ expect_display_refused() {
     stderr_is_one_line -F "$display"
 }
 
+display_lost() {
+  local start key_at exit_pos
+  e2e_start_x
+  e2e_start_pulse
+  e2e_record_start
+  e2e_start_app
+  e2e_wait_main_window || { e2e_fail "the main window did not appear"; e2e_stop_pid "$E2E_APP_PID"; return; }
+  e2e_click_named looped
+  sleep 0.2
+  e2e_start_and_listen
+  e2e_check "looped sounds first" test "$E2E_ONSET" -ge 0
+  key_at=$(e2e_record_pos)
+  start=$(e2e_now_ms)
+  kill "$E2E_PIDS_X"
+  if ! e2e_wait_exit 5000 "$start"; then
+    e2e_fail "the program did not end within 5 s of losing its display"
+    e2e_stop_pid "$E2E_APP_PID"
+    return
+  fi
+  exit_pos=$(e2e_record_pos)
+  e2e_show_stderr
+  e2e_log "ended $E2E_EXIT_MS ms after the X server was killed, exit status $E2E_EXIT_STATUS"
+  e2e_check "ends within 1 s" test "$E2E_EXIT_MS" -le 1000
+  e2e_check "exit status 1, not an abort (got $E2E_EXIT_STATUS)" test "$E2E_EXIT_STATUS" -eq 1
+  e2e_check "stderr is Qt's one line about the broken connection" \
+    stderr_is_one_line 'X11 connection broke'
+  e2e_check_faded_out "display lost" "$key_at" "$exit_pos"
+}
+
 e2e_init
 case $CASE in
   no-audio) no_audio ;;
   no-soundfont) no_soundfont ;;
   unloadable-soundfont) unloadable_soundfont ;;
   no-display) no_display ;;
+  display-lost) display_lost ;;
   *) echo "unknown case: $CASE"; exit 2 ;;
 esac
 e2e_finish
