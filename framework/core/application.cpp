@@ -108,9 +108,7 @@ void UnhandledException(std::exception_ptr error) {
 int RuntimeExit() {
   CurrentPlatform().Shutdown();
   scheduler::ShutdownAll();
-  sound::DropPending();
-  sound::ReleaseAll();
-  sound::FadeOut();
+  sound::SilenceForExit();
   std::lock_guard lock(stateMutex);
   return exitStatus;
 }

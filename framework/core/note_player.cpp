@@ -72,7 +72,9 @@ void DropPending() {
   if (sink) sink->DropPending();
 }
 
-void FadeOut() {
+void SilenceForExit() {
+  DropPending();
+  ReleaseAll();
   // Not under the lock: the fade takes tens of milliseconds.
   if (auto current = CurrentSink()) current->FadeOut();
 }

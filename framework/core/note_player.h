@@ -49,7 +49,9 @@ void ReleaseNotesOf(std::uint64_t runId);
 void ReleaseAll();
 // A stop or quit: what was called but does not sound yet is dropped.
 void DropPending();
-void FadeOut();
+// The program ends: what waits is dropped, and what sounds is released and
+// faded to silence.
+void SilenceForExit();
 }  // namespace sound
 
 }  // namespace fw

@@ -101,9 +101,7 @@ void SoundFontFailed(const std::string& why) {
 void EndedFromOutside() {
   if (application == nullptr) return;  // a quit: RuntimeExit has run
   fw::scheduler::KillAll();
-  fw::sound::DropPending();
-  fw::sound::ReleaseAll();
-  fw::sound::FadeOut();
+  fw::sound::SilenceForExit();
   std::fflush(nullptr);
   std::_Exit(1);
 }
