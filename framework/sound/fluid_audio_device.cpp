@@ -13,7 +13,6 @@ namespace fw::sound {
 namespace {
 constexpr const char* kDrivers[] = {"pulseaudio", "alsa", "jack", "sdl2"};
 constexpr const char* kTried = "tried PulseAudio, ALSA, JACK, SDL2";
-constexpr int kChannel = 0;
 // Drivers hand over two channels, plus two for each effect with JACK.
 constexpr int kMaxBuffers = 8;
 
@@ -93,9 +92,9 @@ int FluidAudioDevice::Callback(void* data, int frames, int nfx, float* fx[], int
 
 void FluidAudioDevice::Apply(const TimedNote& note) {
   if (note.kind == TimedNote::Kind::On) {
-    fluid_synth_noteon(synth_, kChannel, note.note, note.velocity);
+    fluid_synth_noteon(synth_, kMusicChannel, note.note, note.velocity);
   } else {
-    fluid_synth_noteoff(synth_, kChannel, note.note);
+    fluid_synth_noteoff(synth_, kMusicChannel, note.note);
   }
 }
 

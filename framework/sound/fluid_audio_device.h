@@ -12,6 +12,10 @@
 
 namespace fw::sound {
 
+// The one MIDI channel everything plays on: the sink sets its program there
+// and the device starts the notes there.
+inline constexpr int kMusicChannel = 0;
+
 class FluidAudioDevice : public AudioDevice, private BlockSynth {
  public:
   // The settings must be the synthesiser's own.

@@ -13,7 +13,6 @@
 
 namespace fw::sound {
 namespace {
-constexpr int kChannel = 0;
 // The synthesiser's default of 0.2 leaves the piece 15 dB quieter than ordinary
 // music; this puts its loudest passage near -3 dBFS, reverb and chorus included
 // (bench/scripts/level.sh measures it).
@@ -46,7 +45,7 @@ FluidSynthSink::FluidSynthSink(std::vector<std::string> soundFonts, Output outpu
       soundFontId_ = id;
       loaded_ = true;
       if (id != FLUID_FAILED && heldProgram_ >= 0) {
-        fluid_synth_program_change(synth_, kChannel, heldProgram_);
+        fluid_synth_program_change(synth_, kMusicChannel, heldProgram_);
       }
     }
     if (id != FLUID_FAILED) return;
@@ -118,7 +117,7 @@ void FluidSynthSink::FadeOut() {
 
 void FluidSynthSink::NoteOn(int note, int velocity) {
   if (!stream_) {
-    fluid_synth_noteon(synth_, kChannel, note, velocity);
+    fluid_synth_noteon(synth_, kMusicChannel, note, velocity);
     return;
   }
   const double now = clock::RealNow();
@@ -128,7 +127,7 @@ void FluidSynthSink::NoteOn(int note, int velocity) {
 
 void FluidSynthSink::NoteOff(int note) {
   if (!stream_) {
-    fluid_synth_noteoff(synth_, kChannel, note);
+    fluid_synth_noteoff(synth_, kMusicChannel, note);
     return;
   }
   const double now = clock::RealNow();
@@ -150,7 +149,7 @@ void FluidSynthSink::ProgramChange(int program) {
       return;
     }
   }
-  fluid_synth_program_change(synth_, kChannel, program);
+  fluid_synth_program_change(synth_, kMusicChannel, program);
 }
 
 }  // namespace fw::sound
