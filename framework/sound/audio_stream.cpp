@@ -61,6 +61,11 @@ bool AudioStream::IsOpen() const {
   return state_ == State::Open;
 }
 
+bool AudioStream::Opening() const {
+  std::lock_guard lock(mutex_);
+  return !quit_ && (wanted_ || state_ == State::Opening);
+}
+
 bool AudioStream::Answered() const {
   std::lock_guard lock(mutex_);
   return answered_;

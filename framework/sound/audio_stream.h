@@ -63,6 +63,10 @@ class AudioStream {
   void Rendered(int frames, float peak);
 
   bool IsOpen() const;
+  // From a request that leads to an attempt to open until that attempt has
+  // ended: after a Prepare(), wait while this holds, then IsOpen() or
+  // Answered() says how it went. False once shutting down.
+  bool Opening() const;
   // True when the last attempt to open found a device.
   bool Answered() const;
   // Real clock (µs) when the device last opened; negative before that.

@@ -24,6 +24,7 @@ struct DeviceControls {
   std::atomic<bool> dies{false};
   std::atomic<int> opens{0};
   std::atomic<int> retries{0};
+  std::atomic<bool> openBlocks{false};
   std::atomic<bool> closeBlocks{false};
   std::atomic<bool> closedFromRenderThread{false};
 };
@@ -36,6 +37,8 @@ class StandInDevice : public fw::sound::AudioDevice {
   bool Open(fw::sound::AudioStream& stream, std::string* why, bool again) override {
     if (again) ++controls_.retries;
     ++controls_.opens;
+    // A sound server slow to answer.
+    while (controls_.openBlocks) std::this_thread::sleep_for(1ms);
     if (!controls_.answers) {
       *why = "nothing answers";
       return false;
@@ -196,6 +199,32 @@ TEST_F(AudioStreamTest, ADeviceThatDoesNotAnswerIsReportedOncePerStartNotPerNote
   ASSERT_EQ(Reports().size(), 2u);
   EXPECT_NE(Reports()[1].find("nothing answers"), std::string::npos) << Reports()[1];
   EXPECT_FALSE(stream_.Answered());
+}
+
+TEST_F(AudioStreamTest, OpeningHoldsFromAStartUntilItsAttemptHasOpenedOrFailed) {
+  EXPECT_FALSE(stream_.Opening());
+  device_.answers = false;
+  device_.openBlocks = true;  // the attempt cannot end before it is looked at
+  stream_.Prepare();
+  EXPECT_TRUE(stream_.Opening()) << "a start to be tried";
+  ASSERT_TRUE(Eventually([&] { return device_.opens == 1; }));
+  EXPECT_TRUE(stream_.Opening()) << "while the attempt runs";
+  device_.openBlocks = false;
+  ASSERT_TRUE(Eventually([&] { return !stream_.Opening(); }));
+  EXPECT_FALSE(stream_.Answered());
+  EXPECT_EQ(Reports().size(), 1u) << "the attempt looked over before it was reported";
+
+  device_.answers = true;
+  device_.openBlocks = true;
+  stream_.Prepare();
+  EXPECT_TRUE(stream_.Opening()) << "a start after a failure is tried at once";
+  device_.openBlocks = false;
+  ASSERT_TRUE(Eventually([&] { return !stream_.Opening(); }));
+  EXPECT_TRUE(stream_.Answered());
+
+  EXPECT_TRUE(stream_.Shutdown(5s));
+  stream_.Prepare();
+  EXPECT_FALSE(stream_.Opening()) << "a wait for a stream that has shut down never ends";
 }
 
 }  // namespace
