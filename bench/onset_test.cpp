@@ -146,6 +146,114 @@ TEST(OnsetMatcher, PairsInOrderAroundTheCommonDelayEvenWhenItExceedsTheSteps) {
   EXPECT_LE(some.tolerance, 0.45 * 43750);
 }
 
+// Calls at the given steps, each heard 51.4 ms later give or take the 1.45 ms of a block.
+struct Heard {
+  std::vector<double> calls, onsets;
+};
+Heard Played(const std::vector<double>& steps) {
+  Heard heard;
+  double t = 1e6;
+  for (std::size_t i = 0; i <= steps.size(); ++i) {
+    heard.calls.push_back(t);
+    heard.onsets.push_back(t + 51.4e3 + static_cast<double>(i % 5) * 1450.0 / 4 - 725);
+    if (i < steps.size()) t += steps[i];
+  }
+  return heard;
+}
+
+// Never one onset for two calls, never a later call with an earlier onset.
+void ExpectOneToOneInOrder(const bench::OnsetMatch& match) {
+  std::optional<double> before;
+  for (const auto& onset : match.onsetOfCall) {
+    if (!onset) continue;
+    if (before) {
+      EXPECT_GT(*onset, *before);
+    }
+    before = onset;
+  }
+}
+
+TEST(OnsetMatcher, ANoteAPeriodOrTwoOffIsMatchedWithItsOwnDelayNotMissedPlusAnExtra) {
+  std::vector<double> steps;
+  for (int i = 0; i < 60; ++i) steps.push_back(i % 4 == 0 ? 43750 : 175000);
+  Heard heard = Played(steps);
+  heard.onsets[10] += 23.2e3;  // a period late
+  heard.onsets[21] -= 23.2e3;  // a period early
+  heard.onsets[30] += 52e3;    // over two periods late
+  heard.onsets[45] += 80e3;    // beyond reach: no longer this call's note
+  const auto match = bench::MatchOnsets(heard.calls, heard.onsets);
+  ExpectOneToOneInOrder(match);
+  EXPECT_NEAR(match.typicalDelay, 51.4e3, 1e3);
+  EXPECT_EQ(match.missing, 1u);
+  EXPECT_EQ(match.extra, 1u);
+  EXPECT_FALSE(match.onsetOfCall[45]);
+  for (std::size_t i = 0; i < heard.calls.size(); ++i) {
+    if (i != 45) {
+      EXPECT_EQ(match.onsetOfCall[i], heard.onsets[i]) << i;
+    }
+  }
+  EXPECT_EQ(match.offNotes, 3u);
+  ASSERT_TRUE(match.worstOffset);
+  EXPECT_NEAR(*match.worstOffset, 52e3, 1e3);
+  EXPECT_GE(match.maxOffset, 50e3);
+}
+
+TEST(OnsetMatcher, ADroppedNoteBesideAnOffOneLeavesOnlyTheDroppedOneMissing) {
+  std::vector<double> steps(40, 87500);
+  Heard heard = Played(steps);
+  // Call 10 late by 40 ms, then call 11 unheard: the onset lies within reach of
+  // both calls, nearer to its own. The same the other way round: 20 unheard, 21 early.
+  heard.onsets[10] += 40e3;
+  heard.onsets[21] -= 40e3;
+  std::vector<double> onsets;
+  for (std::size_t i = 0; i < heard.onsets.size(); ++i) {
+    if (i != 11 && i != 20) onsets.push_back(heard.onsets[i]);
+  }
+  const auto match = bench::MatchOnsets(heard.calls, onsets);
+  ExpectOneToOneInOrder(match);
+  EXPECT_EQ(match.missing, 2u);
+  EXPECT_EQ(match.extra, 0u);
+  EXPECT_FALSE(match.onsetOfCall[11]);
+  EXPECT_FALSE(match.onsetOfCall[20]);
+  EXPECT_EQ(match.onsetOfCall[10], heard.onsets[10]);
+  EXPECT_EQ(match.onsetOfCall[21], heard.onsets[21]);
+  EXPECT_EQ(match.onsetOfCall[22], heard.onsets[22]);
+  EXPECT_EQ(match.offNotes, 2u);
+}
+
+TEST(OnsetMatcher, InTheShortestStepsALateNoteKeepsItsCallAndTheNextKeepsItsOwn) {
+  // A run of 43.75 ms steps whose first notes come late and catch up, as a slow
+  // stream start might play them: each late onset is nearer the next call's
+  // moment than its own, and the next call has an onset of its own.
+  Heard heard = Played(std::vector<double>(30, 43750));
+  const std::vector<double> late = {35e3, 30e3, 25e3, 10e3};
+  for (std::size_t i = 0; i < late.size(); ++i) heard.onsets[i] += late[i];
+  const auto match = bench::MatchOnsets(heard.calls, heard.onsets);
+  ExpectOneToOneInOrder(match);
+  EXPECT_NEAR(match.typicalDelay, 51.4e3, 1e3) << "the late start must not set the delay";
+  EXPECT_EQ(match.missing, 0u);
+  EXPECT_EQ(match.extra, 0u);
+  for (std::size_t i = 0; i < heard.calls.size(); ++i) {
+    EXPECT_EQ(match.onsetOfCall[i], heard.onsets[i]) << i;
+  }
+  EXPECT_EQ(match.offNotes, 3u) << "10 ms late is within the steady tolerance";
+
+  // Every other note unheard: an onset 60 % of a step late is nearer the next
+  // call's moment, and goes there; one 40 % late stays with its own call.
+  Heard sparse = Played(std::vector<double>(30, 43750));
+  std::vector<double> onsets;
+  for (std::size_t i = 0; i < sparse.onsets.size(); i += 2) {
+    onsets.push_back(sparse.onsets[i] + (i == 10 ? 0.6 * 43750 : i == 20 ? 0.4 * 43750 : 0));
+  }
+  const auto gaps = bench::MatchOnsets(sparse.calls, onsets);
+  ExpectOneToOneInOrder(gaps);
+  EXPECT_EQ(gaps.onsetOfCall[11], onsets[5]);
+  EXPECT_FALSE(gaps.onsetOfCall[10]);
+  EXPECT_EQ(gaps.onsetOfCall[20], onsets[10]);
+  EXPECT_EQ(gaps.missing, 15u);
+  EXPECT_EQ(gaps.extra, 0u);
+}
+
 // Reads every 441 frames of a stream whose frame f plays at played(f); the
 // latency swings between -10 and 30 ms, as the reader falls behind and catches up.
 template <typename Played>

@@ -318,6 +318,10 @@ int main(int argc, char** argv) {
   line.Add("missing", static_cast<long long>(match.missing));
   line.Add("extra", static_cast<long long>(match.extra));
   line.Add("tolerance_ms", match.tolerance / 1e3, 2);
+  line.Add("reach_ms", match.maxOffset / 1e3, 1);
+  line.Add("off_notes", static_cast<long long>(match.offNotes));
+  line.Add("off_ms_worst",
+           match.worstOffset ? std::optional<double>(*match.worstOffset / 1e3) : std::nullopt, 2);
   AddDelays(line, "", delays);
   line.Add("edge_minutes", options.edgeMinutes, 1);
   AddDelays(line, "first_", first);
