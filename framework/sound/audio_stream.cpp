@@ -161,7 +161,9 @@ void AudioStream::Check(std::unique_lock<std::mutex>& lock) {
 }
 
 void AudioStream::CloseDevice(std::unique_lock<std::mutex>& lock, bool lost) {
-  state_ = State::Closing;
+  // Notes that come while a lost stream closes wait for the quiet retry like
+  // those after it; a start tries again at once.
+  state_ = lost ? State::Failed : State::Closing;
   lock.unlock();
   device_->Close();
   std::vector<std::string> last = device_->TakeMessages();
@@ -170,7 +172,6 @@ void AudioStream::CloseDevice(std::unique_lock<std::mutex>& lock, bool lost) {
   if (lost) {
     report_("the audio stream stopped (" + pending_.front() + "); trying to open it again");
     silenceReported_ = true;
-    state_ = State::Failed;
   } else {
     for (const std::string& message : pending_) report_(message);
     state_ = State::Closed;

@@ -77,6 +77,7 @@ class AudioStream {
   bool Shutdown(std::chrono::milliseconds limit);
 
  private:
+  // Closing is an idle stream's close; a lost one is Failed while it closes.
   enum class State { Closed, Opening, Open, Closing, Failed };
   void Request(bool start);
   void Run();

@@ -23,7 +23,10 @@ struct DeviceControls {
   std::atomic<bool> stalls{false};
   std::atomic<bool> dies{false};
   std::atomic<int> opens{0};
+  // Attempts that try every output, and quiet ones with the output that worked.
+  std::atomic<int> probes{0};
   std::atomic<int> retries{0};
+  std::atomic<int> closes{0};
   std::atomic<bool> openBlocks{false};
   std::atomic<bool> closeBlocks{false};
   std::atomic<bool> closedFromRenderThread{false};
@@ -35,7 +38,7 @@ class StandInDevice : public fw::sound::AudioDevice {
   ~StandInDevice() override { Close(); }
 
   bool Open(fw::sound::AudioStream& stream, std::string* why, bool again) override {
-    if (again) ++controls_.retries;
+    ++(again ? controls_.retries : controls_.probes);
     ++controls_.opens;
     // A sound server slow to answer.
     while (controls_.openBlocks) std::this_thread::sleep_for(1ms);
@@ -62,6 +65,7 @@ class StandInDevice : public fw::sound::AudioDevice {
   void Close() override {
     if (!render_.joinable()) return;
     if (std::this_thread::get_id() == renderThread_) controls_.closedFromRenderThread = true;
+    ++controls_.closes;
     // A frozen sound server: the driver's thread is stuck in a write.
     while (controls_.closeBlocks) std::this_thread::sleep_for(1ms);
     running_ = false;
@@ -153,6 +157,7 @@ TEST_F(AudioStreamTest, ALostDeviceComesBackByItselfWhileNotesComeAndSaysSoOnce)
   const auto intervals = (std::chrono::steady_clock::now() - lost) / 200ms;
   EXPECT_GE(device_.retries, 1) << "no retry while the music went on";
   EXPECT_LE(device_.retries, intervals + 2) << "the notes probed the device each time";
+  EXPECT_EQ(device_.probes, 1) << "a note probed every output";
   ASSERT_EQ(Reports().size(), 1u) << "a failed retry is quiet: " << Joined(Reports());
   EXPECT_NE(Reports()[0].find("connection terminated"), std::string::npos) << Reports()[0];
   device_.answers = true;
@@ -162,6 +167,42 @@ TEST_F(AudioStreamTest, ALostDeviceComesBackByItselfWhileNotesComeAndSaysSoOnce)
   })) << "the sound did not come back by itself";
   ASSERT_EQ(Reports().size(), 2u) << Joined(Reports());
   EXPECT_NE(Reports()[1].find("the sound is back"), std::string::npos) << Reports()[1];
+}
+
+TEST_F(AudioStreamTest, WhileALostStreamClosesANoteWaitsForTheQuietRetryAStartTriesAtOnce) {
+  device_.loud = true;
+  stream_.Prepare();
+  ASSERT_TRUE(Eventually([&] { return stream_.IsOpen(); }));
+  device_.answers = false;
+  device_.closeBlocks = true;  // so that the note comes while the lost stream closes
+  device_.dies = true;
+  ASSERT_TRUE(Eventually([&] { return device_.closes == 1; }));
+  device_.dies = false;
+  stream_.NoteStarted();
+  device_.closeBlocks = false;
+  ASSERT_TRUE(Eventually([&] {
+    stream_.NoteStarted();
+    return device_.opens == 2;
+  }));
+  ASSERT_TRUE(Eventually([&] { return !stream_.Opening(); }));
+  EXPECT_EQ(device_.probes, 1) << "a note probed every output";
+  ASSERT_EQ(Reports().size(), 1u) << Joined(Reports());
+  EXPECT_NE(Reports()[0].find("connection terminated"), std::string::npos) << Reports()[0];
+
+  // The quiet retry brings it back; then it is lost again, and a start comes
+  // while it closes.
+  device_.answers = true;
+  ASSERT_TRUE(Eventually([&] {
+    stream_.NoteStarted();
+    return stream_.IsOpen();
+  }));
+  device_.closeBlocks = true;
+  device_.dies = true;
+  ASSERT_TRUE(Eventually([&] { return device_.closes == 2; }));
+  device_.dies = false;
+  stream_.Prepare();
+  device_.closeBlocks = false;
+  EXPECT_TRUE(Eventually([&] { return device_.probes == 2; })) << "the start waited for a retry";
 }
 
 TEST_F(AudioStreamTest, WithoutNotesOnlyAStartOpensAgainAndItTriesAtOnce) {
