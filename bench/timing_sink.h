@@ -28,6 +28,10 @@ class TimingSink : public fw::NoteSink {
   void Prepare() override {
     if (inner_) inner_->Prepare();
   }
+  bool AwaitOutput(std::chrono::milliseconds limit,
+                   const std::function<bool()>& cancelled) override {
+    return !inner_ || inner_->AwaitOutput(limit, cancelled);
+  }
   std::vector<SinkCall> Calls() const;
 
  private:

@@ -44,6 +44,11 @@ void Prepare() {
   if (sink) sink->Prepare();
 }
 
+void AwaitOutput(const std::function<bool()>& cancelled) {
+  // Not under the lock: the wait takes a period or more.
+  if (auto current = CurrentSink()) current->AwaitOutput(kOutputWaitLimit, cancelled);
+}
+
 bool IsSounding(int note) {
   std::lock_guard lock(sinkMutex);
   return note >= 0 && note < 128 && owner[note] != kSilent;

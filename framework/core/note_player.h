@@ -1,6 +1,8 @@
 #pragma once
 // The note player control and the sound sink behind it.
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "framework/core/object.h"
@@ -16,6 +18,14 @@ class NoteSink {
   virtual void ProgramChange(int program) = 0;
   // Something is about to play: get the output ready.
   virtual void Prepare() {}
+  // After Prepare: waits until the output takes sound at its own pace, so
+  // that the first notes neither sound early nor get lost on a device slow
+  // to begin; gives up at `limit`, when there is no output, or once
+  // `cancelled` holds. True when the output is ready.
+  virtual bool AwaitOutput(std::chrono::milliseconds /*limit*/,
+                           const std::function<bool()>& /*cancelled*/) {
+    return true;
+  }
   // Stopped: notes called but not yet sounding never sound.
   virtual void DropPending() {}
   // The program is about to end: bring what still sounds down to silence
@@ -42,6 +52,10 @@ namespace sound {
 void InstallSink(std::shared_ptr<NoteSink> sink);
 std::shared_ptr<NoteSink> CurrentSink();
 void Prepare();
+// The start of a performance waits for the output this long at most.
+inline constexpr std::chrono::milliseconds kOutputWaitLimit{2000};
+// On a mode thread, without the baton, before its first note.
+void AwaitOutput(const std::function<bool()>& cancelled);
 bool IsSounding(int note);
 int SoundingCount();
 // Releases the notes that a run started and left sounding.

@@ -57,6 +57,7 @@ void Thread::Run() {
   scheduler::Start(run_, [this, run = run_] {
     try {
       if (run->killed.load()) return;
+      scheduler::WithoutBaton([&] { sound::AwaitOutput([&] { return run->killed.load(); }); });
       RaiseEvent(*this, "Run");
     } catch (const ThreadKilled&) {
       // ended where it stood

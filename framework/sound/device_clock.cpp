@@ -10,6 +10,8 @@ namespace {
 // that one late callback barely moves it.
 constexpr double kStartBandwidthHz = 1.0;
 constexpr double kSteadyBandwidthHz = 0.1;
+// A callback this close to a period after the last shows the device's pace.
+constexpr double kPaceTolerance = 0.25;
 }  // namespace
 
 DeviceClock::DeviceClock(double sampleRate)
@@ -17,6 +19,7 @@ DeviceClock::DeviceClock(double sampleRate)
 
 void DeviceClock::Restart() {
   started_ = false;
+  paced_ = false;
   usPerFrame_ = nominalUsPerFrame_;
 }
 
@@ -25,18 +28,24 @@ void DeviceClock::Observe(std::int64_t frame, double now) {
     started_ = true;
     frame_ = frame;
     time_ = now;
-    startTime_ = now;
     return;
   }
   const auto frames = static_cast<double>(frame - frame_);
   if (frames <= 0) return;
-  const double predicted = time_ + frames * usPerFrame_;
-  const double error = now - predicted;
   const double period = frames * usPerFrame_;
+  if (!paced_) {
+    // Each callback re-anchors until one comes at the pace of playing.
+    paced_ = std::abs(now - time_ - period) <= kPaceTolerance * period;
+    frame_ = frame;
+    time_ = now;
+    startTime_ = now;
+    return;
+  }
+  const double predicted = time_ + period;
+  const double error = now - predicted;
   frame_ = frame;
-  // Far earlier than possible: the stream was filling its buffer. Later than
-  // a whole period: the device ran dry and took up again later. Either way
-  // the device's timeline moved; the rate still holds.
+  // Far earlier than possible, or later than a whole period: the device ran
+  // dry and took up again later. Its timeline moved; the rate still holds.
   if (error < -period / 2 || error > period) {
     time_ = now;
     return;

@@ -10,7 +10,7 @@ class DeviceClock {
  public:
   explicit DeviceClock(double sampleRate);
 
-  // A new stream: everything is learned anew from its first callback.
+  // A new stream: everything is learned anew from its callbacks.
   void Restart();
   // At the start of each render callback: the frames rendered before it and
   // the real clock (µs) now.
@@ -19,10 +19,16 @@ class DeviceClock {
   double TimeOf(std::int64_t frame) const;
   // Microseconds a frame lasts by the device's clock.
   double FrameLength() const { return usPerFrame_; }
+  // True once a callback came a period after the one before: the device
+  // takes data at its own pace, and TimeOf can be trusted. Before that the
+  // callbacks fill the buffer or wait for a device slow to begin, and say
+  // nothing about when their frames will play.
+  bool Paced() const { return paced_; }
 
  private:
   const double nominalUsPerFrame_;
   bool started_ = false;
+  bool paced_ = false;
   std::int64_t frame_ = 0;
   double time_ = 0;
   double usPerFrame_;

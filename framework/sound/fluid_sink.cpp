@@ -9,6 +9,7 @@
 #include "framework/core/clock.h"
 #include "framework/sound/fluid_audio_device.h"
 #include "framework/sound/fluid_log.h"
+#include "framework/sound/realtime_priority.h"
 #include "framework/sound/soundfont_loader.h"
 
 namespace fw::sound {
@@ -20,6 +21,8 @@ constexpr double kGain = 1.05;
 // How early a callback may come against the device clock's estimate and still
 // find every note due in its period.
 constexpr double kCallbackSlackUs = 6'000;
+// The render thread's priority where the system grants one: the library's own.
+constexpr int kRenderPriority = 60;
 // Quit waits this long for the stream to close, then leaves without it.
 constexpr auto kCloseLimit = std::chrono::milliseconds(500);
 }  // namespace
@@ -36,6 +39,10 @@ FluidSynthSink::FluidSynthSink(std::vector<std::string> soundFonts, Output outpu
   fluid_settings_setint(settings_, "audio.period-size", kPeriodFrames);
   fluid_settings_setint(settings_, "audio.periods", 2);
   fluid_settings_setstr(settings_, "audio.pulseaudio.media-role", "music");
+  // Asked for where it cannot be had, the library only warns: the sound holds
+  // at normal priority, since the timeline and the buffer carry the timing.
+  fluid_settings_setint(settings_, "audio.realtime-prio",
+                        RealtimePriorityGranted(kRenderPriority) ? kRenderPriority : 0);
   synth_ = new_fluid_synth(settings_);
   loader_ = std::thread([this, soundFonts = std::move(soundFonts), loadFailed] {
     const SoundFontLoad load = LoadFirstSoundFont(synth_, soundFonts);
@@ -136,6 +143,22 @@ void FluidSynthSink::NoteOff(int note) {
 
 void FluidSynthSink::Prepare() {
   if (stream_) stream_->Prepare();
+}
+
+bool FluidSynthSink::AwaitOutput(std::chrono::milliseconds limit,
+                                 const std::function<bool()>& cancelled) {
+  if (!stream_) return true;
+  // Polled: the render thread must not be made to signal anyone.
+  constexpr auto kPoll = std::chrono::milliseconds(1);
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (true) {
+    // Opening first: a stream that opens after this look restarts the renderer.
+    const bool opening = stream_->Opening();
+    if (!opening && stream_->IsOpen() && renderer_->Paced()) return true;
+    if (!opening && !stream_->IsOpen()) return false;
+    if ((cancelled && cancelled()) || std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kPoll);
+  }
 }
 
 void FluidSynthSink::DropPending() { timeline_->DropNoteOns(); }

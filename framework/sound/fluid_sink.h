@@ -36,6 +36,8 @@ class FluidSynthSink : public NoteSink {
   void NoteOff(int note) override;
   void ProgramChange(int program) override;
   void Prepare() override;
+  bool AwaitOutput(std::chrono::milliseconds limit,
+                   const std::function<bool()>& cancelled = {}) override;
   void DropPending() override;
   // Lowers everything, the reverb's tail too, to silence over a few tens of
   // milliseconds and waits until that silence has reached the sound server.
@@ -49,6 +51,8 @@ class FluidSynthSink : public NoteSink {
   double Delay() const { return delay_; }
   // Notes that reached the timeline after their block had been rendered.
   std::int64_t LateNotes() const { return renderer_ ? renderer_->LateNotes() : 0; }
+  // Note-ons dropped because they came too late to be played in time.
+  std::int64_t DroppedNotes() const { return timeline_->Dropped(); }
   // True when the last attempt to open the audio stream found a device.
   bool HasAudio() const { return stream_ && stream_->Answered(); }
   bool StreamOpen() const { return stream_ && stream_->IsOpen(); }

@@ -15,7 +15,11 @@ void NoteTimeline::DropStale(double now) {
   const double limit = now - kStaleAfterUs;
   while (!waiting_.empty() && waiting_.front().due < limit) {
     // A release is kept: its note may have started before the stream went.
-    if (waiting_.front().kind == TimedNote::Kind::Off) releases_.set(waiting_.front().note);
+    if (waiting_.front().kind == TimedNote::Kind::Off) {
+      releases_.set(waiting_.front().note);
+    } else {
+      dropped_.fetch_add(1, std::memory_order_relaxed);
+    }
     waiting_.pop_front();
   }
 }

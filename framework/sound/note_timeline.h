@@ -3,6 +3,7 @@
 // thread takes what falls due in the block it is about to render. Stamps are
 // real-clock microseconds, so a note called while no stream runs needs no
 // anchor yet.
+#include <atomic>
 #include <bitset>
 #include <cstdint>
 #include <deque>
@@ -36,6 +37,8 @@ class NoteTimeline {
   // waiting go, the releases stay (their notes may already sound).
   void DropNoteOns();
   std::size_t Waiting() const;
+  // Note-ons dropped as stale since the start.
+  std::int64_t Dropped() const { return dropped_.load(); }
 
  private:
   void DropStale(double now);
@@ -44,6 +47,7 @@ class NoteTimeline {
   std::deque<TimedNote> waiting_;
   // Releases taken out of the queue while nothing rendered, sent first.
   std::bitset<128> releases_;
+  std::atomic<std::int64_t> dropped_{0};
 };
 
 }  // namespace fw::sound

@@ -12,6 +12,7 @@ TimelineRenderer::TimelineRenderer(NoteTimeline& timeline, double sampleRate)
 
 void TimelineRenderer::Restart() {
   clock_.Restart();
+  paced_.store(false);
   streamFrames_ = 0;
 }
 
@@ -24,6 +25,9 @@ double TimelineRenderer::LevelAt(double time) const {
 
 float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
   clock_.Observe(streamFrames_, now);
+  // A note placed by a clock that is not yet paced would sound early or late.
+  const bool paced = clock_.Paced();
+  paced_.store(paced);
   float peak = 0;
   for (int offset = 0; offset < frames;) {
     const int intoBlock = static_cast<int>(synthFrames_ % kBlock);
@@ -34,7 +38,7 @@ float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
       const double startTime = clock_.TimeOf(start);
       // While a thread is adding notes, they are taken at the next block.
       due_.clear();
-      timeline_.TakeDue(clock_.TimeOf(start + kBlock), startTime, due_);
+      if (paced) timeline_.TakeDue(clock_.TimeOf(start + kBlock), startTime, due_);
       for (const TimedNote& note : due_) {
         if (note.due < startTime - clock_.FrameLength()) late_.fetch_add(1);
         synth.Apply(note);

@@ -40,6 +40,9 @@ class TimelineRenderer {
   void FadeFrom(double start) { fadeStart_.store(start); }
   // Notes started after their block had gone (their call came too late).
   std::int64_t LateNotes() const { return late_.load(); }
+  // The stream since the last Restart takes data at its own pace, so notes
+  // land where they belong; until then they wait.
+  bool Paced() const { return paced_.load(); }
 
  private:
   double LevelAt(double time) const;
@@ -53,6 +56,7 @@ class TimelineRenderer {
   std::vector<TimedNote> due_;
   std::atomic<double> fadeStart_{std::numeric_limits<double>::infinity()};
   std::atomic<std::int64_t> late_{0};
+  std::atomic<bool> paced_{false};
 };
 
 }  // namespace fw::sound
