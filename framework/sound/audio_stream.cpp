@@ -44,7 +44,10 @@ void AudioStream::NoteStarted() { Request(false); }
 void AudioStream::Request(bool start) {
   std::lock_guard lock(mutex_);
   lastRequest_ = std::chrono::steady_clock::now();
-  if (state_ == State::Open || state_ == State::Opening) return;
+  if (state_ == State::Open) return;
+  // An attempt answers what is asked while it runs, but a quiet retry tries
+  // one output only: should it fail, a start still probes them all.
+  if (state_ == State::Opening && !(start && retrying_)) return;
   // After a failure only a start tries at once; the notes get the quiet retries.
   if (state_ == State::Failed && !start) return;
   wanted_ = true;
@@ -106,9 +109,10 @@ void AudioStream::Run() {
 }
 
 void AudioStream::OpenDevice(std::unique_lock<std::mutex>& lock, bool again) {
-  // Requests made while this attempt runs are answered by it.
+  // This attempt answers the requests made so far.
   wanted_ = false;
   state_ = State::Opening;
+  retrying_ = again;
   lastAttempt_ = std::chrono::steady_clock::now();
   lock.unlock();
   std::string why;
@@ -126,6 +130,7 @@ void AudioStream::OpenDevice(std::unique_lock<std::mutex>& lock, bool again) {
   }
   if (silenceReported_) report_("the sound is back");
   silenceReported_ = false;
+  wanted_ = false;  // a start that came during a retry has its stream
   state_ = State::Open;
   openedAt_ = at;
   framesAtCheck_ = frames_.load();

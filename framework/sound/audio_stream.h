@@ -103,6 +103,8 @@ class AudioStream {
   // A loss or a failure was reported: the next stream that opens says so.
   bool silenceReported_ = false;
   bool answered_ = false;
+  // The attempt under way is a quiet retry, with one output only.
+  bool retrying_ = false;
   double openedAt_ = -1;
   std::chrono::steady_clock::time_point lastRequest_{};
   std::chrono::steady_clock::time_point lastProgress_{};

@@ -205,6 +205,39 @@ TEST_F(AudioStreamTest, WhileALostStreamClosesANoteWaitsForTheQuietRetryAStartTr
   EXPECT_TRUE(Eventually([&] { return device_.probes == 2; })) << "the start waited for a retry";
 }
 
+TEST_F(AudioStreamTest, AStartDuringAQuietRetryProbesEveryOutputIfTheRetryFails) {
+  device_.loud = true;
+  stream_.Prepare();
+  ASSERT_TRUE(Eventually([&] { return stream_.IsOpen(); }));
+  device_.answers = false;
+  device_.openBlocks = true;  // the start comes while the retry waits for an answer
+  device_.dies = true;
+  ASSERT_TRUE(Eventually([&] {
+    stream_.NoteStarted();
+    return device_.retries == 1;
+  }));
+  device_.dies = false;
+  stream_.Prepare();
+  device_.openBlocks = false;
+  ASSERT_TRUE(Eventually([&] { return !stream_.Opening(); }));
+  EXPECT_EQ(device_.probes, 2) << "the failed retry was taken for the start's attempt";
+  ASSERT_EQ(Reports().size(), 2u) << Joined(Reports());
+  EXPECT_NE(Reports()[1].find("nothing answers"), std::string::npos) << Reports()[1];
+
+  // A retry that opens answers the start: nothing more is tried.
+  device_.answers = true;
+  device_.openBlocks = true;
+  ASSERT_TRUE(Eventually([&] {
+    stream_.NoteStarted();
+    return device_.retries == 2;
+  }));
+  stream_.Prepare();
+  device_.openBlocks = false;
+  ASSERT_TRUE(Eventually([&] { return !stream_.Opening(); })) << "a start left pending";
+  EXPECT_TRUE(stream_.Answered());
+  EXPECT_EQ(device_.probes, 2);
+}
+
 TEST_F(AudioStreamTest, WithoutNotesOnlyAStartOpensAgainAndItTriesAtOnce) {
   stream_.Prepare();
   ASSERT_TRUE(Eventually([&] { return stream_.IsOpen(); }));
