@@ -23,6 +23,11 @@ void DeviceClock::Restart() {
   usPerFrame_ = nominalUsPerFrame_;
 }
 
+void DeviceClock::Restart(double sampleRate) {
+  nominalUsPerFrame_ = 1e6 / sampleRate;
+  Restart();
+}
+
 void DeviceClock::Observe(std::int64_t frame, double now) {
   if (!started_) {
     started_ = true;

@@ -12,6 +12,7 @@ class DeviceClock {
 
   // A new stream: everything is learned anew from its callbacks.
   void Restart();
+  void Restart(double sampleRate);
   // At the start of each render callback: the frames rendered before it and
   // the real clock (µs) now.
   void Observe(std::int64_t frame, double now);
@@ -26,7 +27,7 @@ class DeviceClock {
   bool Paced() const { return paced_; }
 
  private:
-  const double nominalUsPerFrame_;
+  double nominalUsPerFrame_;
   bool started_ = false;
   bool paced_ = false;
   std::int64_t frame_ = 0;

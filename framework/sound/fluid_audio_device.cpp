@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "framework/core/clock.h"
+#include "framework/sound/server_rate.h"
 
 namespace fw::sound {
 namespace {
@@ -15,6 +16,8 @@ constexpr const char* kDrivers[] = {"pulseaudio", "alsa", "jack", "sdl2"};
 constexpr const char* kTried = "tried PulseAudio, ALSA, JACK, SDL2";
 // Drivers hand over two channels, plus two for each effect with JACK.
 constexpr int kMaxBuffers = 8;
+// How long a sound server may take to say its rate before the stream opens at ours.
+constexpr std::chrono::milliseconds kRateQueryLimit{300};
 
 void SilentAlsa(const char*, int, const char*, int, const char*, ...) {}
 
@@ -46,11 +49,34 @@ bool FluidAudioDevice::OpenDriver(const char* name) {
   return driver_ != nullptr;
 }
 
+void FluidAudioDevice::MatchServerRate() {
+  const std::optional<int> rate = DefaultSinkRate(kRateQueryLimit);
+  double current = 0;
+  fluid_settings_getnum(settings_, "synth.sample-rate", &current);
+  if (!rate || *rate == static_cast<int>(current) || *rate < 8000 || *rate > 96000) {
+    renderer_.Restart();
+    return;
+  }
+  fluid_settings_setnum(settings_, "synth.sample-rate", *rate);
+  // Safe here: no stream renders while one opens. The alternative, a new
+  // synthesiser, would load the SoundFont again.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  fluid_synth_set_sample_rate(synth_, static_cast<float>(*rate));
+#pragma GCC diagnostic pop
+  renderer_.Restart(*rate);
+}
+
 bool FluidAudioDevice::Open(AudioStream& stream, std::string* why, bool again) {
   setenv("JACK_NO_START_SERVER", "1", 0);
   QuietAlsa();
   stream_ = &stream;
-  renderer_.Restart();
+  const bool pulse = again && !workingDriver_.empty() ? workingDriver_ == kDrivers[0] : true;
+  if (pulse) {
+    MatchServerRate();
+  } else {
+    renderer_.Restart();
+  }
   // Each driver that fails says why; that only matters if none opens.
   KeptMessages probing;
   KeepFluidSynthMessagesOfThisThread(&probing);

@@ -31,6 +31,8 @@ class FluidAudioDevice : public AudioDevice, private BlockSynth {
  private:
   static int Callback(void* data, int frames, int nfx, float* fx[], int nout, float* out[]);
   bool OpenDriver(const char* name);
+  // Renders at the sound server's own rate from the next stream on.
+  void MatchServerRate();
   void Apply(const TimedNote& note) override;
   void SetLevel(double level) override;
   float Render(int offset, int frames) override;

@@ -16,6 +16,11 @@ void TimelineRenderer::Restart() {
   streamFrames_ = 0;
 }
 
+void TimelineRenderer::Restart(double sampleRate) {
+  clock_.Restart(sampleRate);
+  Restart();
+}
+
 double TimelineRenderer::LevelAt(double time) const {
   const double elapsed = time - fadeStart_.load();
   if (!(elapsed > 0)) return 1;

@@ -33,6 +33,8 @@ class TimelineRenderer {
 
   // A new stream: its frames count from zero and its clock is learned anew.
   void Restart();
+  // A new stream at another sample rate.
+  void Restart(double sampleRate);
   // One callback of `frames`; now is the real clock at its start. Returns the peak.
   float Render(BlockSynth& synth, int frames, double now);
   // From this real-clock moment the level falls 60 dB in kFadeUs, then to
