@@ -63,12 +63,22 @@ FluidSynthSink::FluidSynthSink(std::vector<std::string> soundFonts, Output outpu
     }
   });
   if (output == Output::AudioDevice) {
-    delay_ = 1e6 * kPeriodFrames / SampleRate() + kCallbackSlackUs;
     renderer_ = std::make_unique<TimelineRenderer>(*timeline_, SampleRate());
-    stream_ = std::make_unique<AudioStream>(
-        std::make_unique<FluidAudioDevice>(settings_, synth_, *renderer_),
-        static_cast<int>(SampleRate()));
+    OpenThrough(std::make_unique<FluidAudioDevice>(settings_, synth_, *renderer_), {});
   }
+}
+
+FluidSynthSink::FluidSynthSink(const std::string& soundFont, MakeDevice makeDevice,
+                               StreamTiming timing)
+    : FluidSynthSink(std::vector<std::string>{soundFont}, Output::None) {
+  renderer_ = std::make_unique<TimelineRenderer>(*timeline_, SampleRate());
+  OpenThrough(makeDevice(*renderer_), timing);
+}
+
+void FluidSynthSink::OpenThrough(std::unique_ptr<AudioDevice> device, StreamTiming timing) {
+  delay_ = 1e6 * kPeriodFrames / SampleRate() + kCallbackSlackUs;
+  stream_ =
+      std::make_unique<AudioStream>(std::move(device), static_cast<int>(SampleRate()), timing);
 }
 
 bool FluidSynthSink::WaitUntilLoaded() {

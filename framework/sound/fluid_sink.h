@@ -28,6 +28,9 @@ class FluidSynthSink : public NoteSink {
   FluidSynthSink(std::vector<std::string> soundFonts, Output output, LoadFailed loadFailed = {});
   explicit FluidSynthSink(const std::string& soundFont, Output output = Output::AudioDevice)
       : FluidSynthSink(std::vector<std::string>{soundFont}, output) {}
+  // The output the stream opens, in place of the audio drivers (tests).
+  using MakeDevice = std::function<std::unique_ptr<AudioDevice>(TimelineRenderer& renderer)>;
+  FluidSynthSink(const std::string& soundFont, MakeDevice makeDevice, StreamTiming timing = {});
   ~FluidSynthSink() override;
   FluidSynthSink(const FluidSynthSink&) = delete;
   FluidSynthSink& operator=(const FluidSynthSink&) = delete;
@@ -67,6 +70,8 @@ class FluidSynthSink : public NoteSink {
   double SampleRate() const;
 
  private:
+  void OpenThrough(std::unique_ptr<AudioDevice> device, StreamTiming timing);
+
   fluid_settings_t* settings_ = nullptr;
   fluid_synth_t* synth_ = nullptr;
   std::thread loader_;
