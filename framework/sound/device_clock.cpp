@@ -12,6 +12,7 @@ constexpr double kStartBandwidthHz = 1.0;
 constexpr double kSteadyBandwidthHz = 0.1;
 // A callback this close to a period after the last shows the device's pace.
 constexpr double kPaceTolerance = 0.25;
+constexpr double kSettleSeconds = 1.0;
 }  // namespace
 
 DeviceClock::DeviceClock(double sampleRate)
@@ -56,6 +57,13 @@ void DeviceClock::Observe(std::int64_t frame, double now) {
     return;
   }
   const double seconds = (now - startTime_) / 1e6;
+  // A callback can be held up but never comes before the device asks: while
+  // the first notes of a stream play, one earlier than the estimate shows the
+  // estimate itself late (its anchor was held up), so it moves there at once.
+  if (seconds < kSettleSeconds && error < 0) {
+    time_ = now;
+    return;
+  }
   const double bandwidth = std::max(kSteadyBandwidthHz, kStartBandwidthHz / (1.0 + seconds));
   const double omega = 2 * std::numbers::pi * bandwidth * period / 1e6;
   time_ = predicted + std::numbers::sqrt2 * omega * error;

@@ -45,7 +45,8 @@ float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
       due_.clear();
       if (paced) timeline_.TakeDue(clock_.TimeOf(start + kBlock), startTime, due_);
       for (const TimedNote& note : due_) {
-        if (note.due < startTime - clock_.FrameLength()) late_.fetch_add(1);
+        // Within a block of its moment a note is as exact as any: blocks are the grid.
+        if (note.due < startTime - kBlock * clock_.FrameLength()) late_.fetch_add(1);
         synth.Apply(note);
       }
       if (const double level = LevelAt(startTime); level != level_) {

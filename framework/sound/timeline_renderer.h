@@ -40,7 +40,7 @@ class TimelineRenderer {
   // From this real-clock moment the level falls 60 dB in kFadeUs, then to
   // silence, and stays there.
   void FadeFrom(double start) { fadeStart_.store(start); }
-  // Notes started after their block had gone (their call came too late).
+  // Notes started more than a block after their moment (their call came too late).
   std::int64_t LateNotes() const { return late_.load(); }
   // The stream since the last Restart takes data at its own pace, so notes
   // land where they belong; until then they wait.
