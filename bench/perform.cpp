@@ -367,6 +367,7 @@ int main(int argc, char** argv) {
              3);
     line.Add("delay_ms", synth->Delay() / 1e3, 2);
     line.Add("late_notes", static_cast<long long>(synth->LateNotes()));
+    line.Add("dropped_notes", static_cast<long long>(synth->DroppedNotes()));
   }
   if (moments.stopClick >= 0) {
     line.Add("stop_ms", bench::LastReleaseAfter(sinkCalls, moments.stopClick, endAt), 3);
