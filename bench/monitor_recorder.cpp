@@ -9,7 +9,6 @@
 namespace bench {
 namespace {
 
-constexpr double kFragmentSeconds = 0.010;
 // The latency is for a moment inside the call; a call that took longer than
 // this (the thread was preempted) cannot be pinned to the real clock.
 constexpr double kLongestReadingUs = 200;
@@ -18,10 +17,11 @@ void Wake(pa_threaded_mainloop* mainloop) { pa_threaded_mainloop_signal(mainloop
 
 }  // namespace
 
-MonitorRecorder::MonitorRecorder(std::string source, int rate, double expectedSeconds)
-    : source_(std::move(source)), rate_(rate) {
+MonitorRecorder::MonitorRecorder(std::string source, int rate, double expectedSeconds,
+                                 std::optional<double> fragmentSeconds)
+    : source_(std::move(source)), rate_(rate), askedFragment_(fragmentSeconds) {
   samples_.reserve(static_cast<std::size_t>(expectedSeconds * rate));
-  stamps_.reserve(static_cast<std::size_t>(expectedSeconds / kFragmentSeconds) + 16);
+  stamps_.reserve(static_cast<std::size_t>(expectedSeconds / fragmentSeconds.value_or(0.1)) + 16);
 }
 
 MonitorRecorder::~MonitorRecorder() { Stop(); }
@@ -57,11 +57,15 @@ bool MonitorRecorder::Start(std::string* error) {
         Wake(static_cast<pa_threaded_mainloop*>(mainloop));
       },
       mainloop_);
-  const auto fragment = static_cast<std::uint32_t>(kFragmentSeconds * rate_) * 2;
   const auto unset = static_cast<std::uint32_t>(-1);
+  const std::uint32_t fragment =
+      askedFragment_ ? static_cast<std::uint32_t>(*askedFragment_ * rate_) * 2 : unset;
   const pa_buffer_attr attributes{unset, unset, unset, unset, fragment};
+  // Asking for a latency makes the monitor's sink render no further ahead
+  // than that; a plain client leaves the sink its own.
   const auto flags = static_cast<pa_stream_flags_t>(
-      PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE);
+      PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
+      (askedFragment_ ? PA_STREAM_ADJUST_LATENCY : PA_STREAM_NOFLAGS));
   if (pa_stream_connect_record(stream_, source_.c_str(), &attributes, flags) < 0) {
     return fail(source_);
   }
@@ -71,13 +75,15 @@ bool MonitorRecorder::Start(std::string* error) {
     if (!PA_STREAM_IS_GOOD(state)) return fail(source_);
     pa_threaded_mainloop_wait(mainloop_);
   }
+  const pa_buffer_attr* granted = pa_stream_get_buffer_attr(stream_);
+  fragmentFrames_ = granted != nullptr ? granted->fragsize / sizeof(std::int16_t)
+                                       : static_cast<std::size_t>(fragment / 2);
   pa_threaded_mainloop_unlock(mainloop_);
   reader_ = std::thread([this] { Run(); });
   return true;
 }
 
 void MonitorRecorder::Run() {
-  const auto fragment = static_cast<std::size_t>(kFragmentSeconds * rate_);
   std::size_t sinceStamp = 0;
   pa_threaded_mainloop_lock(mainloop_);
   while (!stop_) {
@@ -102,7 +108,7 @@ void MonitorRecorder::Run() {
     }
     pa_stream_drop(stream_);
     sinceStamp += frames;
-    if (sinceStamp >= fragment) {
+    if (sinceStamp >= fragmentFrames_) {
       sinceStamp = 0;
       Stamp();
     }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,8 +21,12 @@ namespace bench {
 
 class MonitorRecorder {
  public:
-  // Mono, 16 bits; `expectedSeconds` only sizes the buffer in advance.
-  MonitorRecorder(std::string source, int rate, double expectedSeconds);
+  // Mono, 16 bits; `expectedSeconds` only sizes the buffer in advance. The
+  // recording comes in fragments of `fragmentSeconds`, which is also the
+  // latency the source is asked for; nullopt asks for nothing, as a plain
+  // client does, and the server chooses both.
+  MonitorRecorder(std::string source, int rate, double expectedSeconds,
+                  std::optional<double> fragmentSeconds = 0.010);
   ~MonitorRecorder();
   MonitorRecorder(const MonitorRecorder&) = delete;
   MonitorRecorder& operator=(const MonitorRecorder&) = delete;
@@ -31,6 +36,8 @@ class MonitorRecorder {
   // Stops reading; the frames still held by the server are dropped.
   void Stop();
 
+  // The fragment the server granted (after Start): a read follows each.
+  double FragmentSeconds() const { return static_cast<double>(fragmentFrames_) / rate_; }
   // The last `count` reads so far (fewer at first).
   std::vector<ReadStamp> RecentStamps(std::size_t count) const;
   // After Stop.
@@ -49,6 +56,8 @@ class MonitorRecorder {
 
   const std::string source_;
   const int rate_;
+  const std::optional<double> askedFragment_;
+  std::size_t fragmentFrames_ = 0;
   pa_threaded_mainloop* mainloop_ = nullptr;
   pa_context* context_ = nullptr;
   pa_stream* stream_ = nullptr;

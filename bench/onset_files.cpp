@@ -36,6 +36,31 @@ bool WriteOnsetCsv(const std::string& path, const std::vector<double>& calls,
   return Close(std::move(file));
 }
 
+bool WriteColdStartCsv(const std::string& path, const std::vector<ColdStart>& starts,
+                       const std::vector<StartRecord>& records) {
+  File file = Open(path);
+  if (!file) return false;
+  std::fprintf(file.get(), "start,await_ms,awaited,notes,heard,sounded,reference,reference_ms");
+  for (std::size_t k = 1; k <= kLeadNotes; ++k) std::fprintf(file.get(), ",lead%zu_off_ms", k);
+  std::fprintf(file.get(), ",late_notes,dropped_notes\n");
+  for (std::size_t i = 0; i < starts.size() && i < records.size(); ++i) {
+    const ColdStart& start = starts[i];
+    std::fprintf(file.get(), "%zu,%.1f,%d,%zu,%zu,%zu,%s,%.3f", i + 1, records[i].awaitMs,
+                 records[i].awaited ? 1 : 0, start.notes, start.heard, start.sounded,
+                 start.fromLaterNotes ? "later" : "typical", start.reference / 1e3);
+    for (std::size_t k = 0; k < kLeadNotes; ++k) {
+      if (k < start.leadOffsets.size() && start.leadOffsets[k]) {
+        std::fprintf(file.get(), ",%.3f", *start.leadOffsets[k] / 1e3);
+      } else {
+        std::fprintf(file.get(), ",");
+      }
+    }
+    std::fprintf(file.get(), ",%lld,%lld\n", static_cast<long long>(records[i].lateNotes),
+                 static_cast<long long>(records[i].droppedNotes));
+  }
+  return Close(std::move(file));
+}
+
 bool WriteReads(const std::string& path, const std::vector<ReadStamp>& stamps) {
   File file = Open(path);
   if (!file) return false;

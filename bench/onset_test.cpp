@@ -6,6 +6,7 @@
 #include <numbers>
 #include <random>
 
+#include "bench/onset_cold_starts.h"
 #include "bench/onset_finder.h"
 #include "bench/onset_matcher.h"
 #include "bench/sample_clock.h"
@@ -252,6 +253,59 @@ TEST(OnsetMatcher, InTheShortestStepsALateNoteKeepsItsCallAndTheNextKeepsItsOwn)
   EXPECT_EQ(gaps.onsetOfCall[20], onsets[10]);
   EXPECT_EQ(gaps.missing, 15u);
   EXPECT_EQ(gaps.extra, 0u);
+}
+
+TEST(ColdStarts, FirstNotesAgainstTheSameStartsLaterNotesOrTheTypicalDelay) {
+  // Three starts of 8 notes, 5 s apart; this start's stream adds 3 ms to the run's delay.
+  std::vector<double> calls;
+  for (int start = 0; start < 3; ++start) {
+    for (int k = 0; k < 8; ++k) calls.push_back(start * 5e6 + k * 87500.0);
+  }
+  std::vector<double> onsets;
+  for (double call : calls) onsets.push_back(call + 51.4e3);
+  for (std::size_t i = 0; i < 8; ++i) onsets[i] += 3e3;
+  onsets[0] += 23.2e3;  // the first note a period late
+  onsets[1] -= 10e3;
+  std::vector<double> heard;
+  for (std::size_t i = 0; i < onsets.size(); ++i) {
+    // Second start: its second note lost. Third: all but one of its later notes lost.
+    if (i != 9 && (i < 20 || i == 23)) heard.push_back(onsets[i]);
+  }
+  const auto match = bench::MatchOnsets(calls, heard);
+  ASSERT_EQ(match.missing, 4u);
+  const auto starts = bench::ColdStartFigures(calls, heard, match, 8);
+  ASSERT_EQ(starts.size(), 3u);
+
+  EXPECT_EQ(starts[0].heard, 8u);
+  EXPECT_TRUE(starts[0].fromLaterNotes);
+  EXPECT_DOUBLE_EQ(starts[0].reference, 54.4e3);
+  ASSERT_EQ(starts[0].leadOffsets.size(), bench::kLeadNotes);
+  EXPECT_NEAR(*starts[0].leadOffsets[0], 23.2e3, 1e-6);
+  EXPECT_NEAR(*starts[0].leadOffsets[1], -10e3, 1e-6);
+  EXPECT_NEAR(*starts[0].leadOffsets[2], 0, 1e-6);
+
+  EXPECT_EQ(starts[1].heard, 7u);
+  EXPECT_FALSE(starts[1].leadOffsets[1]);
+  EXPECT_NEAR(*starts[1].leadOffsets[0], 0, 1e-6);
+
+  // One later note alone is no reference: the run's typical delay is.
+  EXPECT_EQ(starts[2].heard, 5u);
+  EXPECT_FALSE(starts[2].fromLaterNotes);
+  EXPECT_DOUBLE_EQ(starts[2].reference, match.typicalDelay);
+
+  EXPECT_NEAR(*bench::WorstLeadOffset(starts), 23.2e3, 1e-6);
+  // A last start cut short still has its own figures.
+  EXPECT_EQ(bench::ColdStartFigures(calls, heard, match, 10).back().notes, 4u);
+  for (const auto& start : starts) EXPECT_EQ(start.sounded, start.heard);
+
+  // The recording's timeline broke by 1.2 s during the second start: its
+  // notes are matched to nothing, yet counted as sounded.
+  for (std::size_t i = 8; i < 15; ++i) heard[i] += 1.2e6;
+  const auto broken = bench::MatchOnsets(calls, heard);
+  const auto brokenStarts = bench::ColdStartFigures(calls, heard, broken, 8);
+  EXPECT_EQ(brokenStarts[1].heard, 0u);
+  EXPECT_EQ(brokenStarts[1].sounded, 7u);
+  EXPECT_EQ(brokenStarts[2].sounded, 5u);
 }
 
 // Reads every 441 frames of a stream whose frame f plays at played(f); the

@@ -1,7 +1,8 @@
 // Plays one clean percussive note at the start of every step of a mode, at
 // the score's own times, through the program's FluidSynth sink and its real
 // audio stream; records the sound server's monitor meanwhile, finds each
-// note's onset in the recording, and measures onset minus call.
+// note's onset in the recording, and measures onset minus call. Or plays
+// only a mode's first steps, on streams that start cold, many times.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -16,10 +17,12 @@
 
 #include "bench/analysis.h"
 #include "bench/monitor_recorder.h"
+#include "bench/onset_cold_starts.h"
 #include "bench/onset_files.h"
 #include "bench/onset_finder.h"
 #include "bench/onset_matcher.h"
-#include "bench/options.h"
+#include "bench/onset_options.h"
+#include "bench/onset_playing.h"
 #include "bench/sample_clock.h"
 #include "bench/score_steps.h"
 #include "framework/core/clock.h"
@@ -28,86 +31,9 @@
 
 namespace {
 
-const char* const kUsage =
-    "usage: onset_timing --mode one-shot|looped|original|one-shot-with-ending\n"
-    "                    [--minutes M | --stop-after SECONDS] [--seed N] [--out FILE]\n"
-    "                    [--source NAME] [--edge-minutes M] [--reads FILE] [--wav FILE]\n"
-    "                    [--help]\n"
-    "Plays a woodblock at the start of every step of the mode (its waits from a virtual-clock\n"
-    "run) through the FluidSynth sink, records the sound server's source NAME (default\n"
-    "bench.monitor) and prints one line of key=value figures of onset - call on stdout;\n"
-    "--out writes call_us,onset_us,delay_us per note (µs from the first call), --reads\n"
-    "frames,at_us,latency_us,usable per read of the recording, --wav the recording.\n"
-    "looped needs --minutes or --stop-after.\n";
-
-// General MIDI woodblock: a hard attack, short decay, one fixed note and velocity so that
-// every onset has the same shape.
-constexpr int kWoodblock = 115;
-constexpr int kNote = 76;
-constexpr int kVelocity = 100;
-constexpr double kSpinUs = 2000;  // sleep to this close to a call, then spin
-// A step this large between two reads breaks the recording's timeline;
-// reads with a fresh latency agree to a tenth of a millisecond.
-constexpr double kTimelineBreakUs = 2000;
-
 // Silence right after sound this loud, relative to the note peak, is a
 // dropout: the woodblock's reverb is still well over it 0.7 s on.
 constexpr double kDropoutLevel = 0.01;
-
-struct Options {
-  std::string mode;
-  std::optional<double> stopAfter;  // µs of score time
-  std::optional<unsigned> seed;
-  std::string out, reads, wav;
-  std::string source = "bench.monitor";
-  double edgeMinutes = 1;
-  bool help = false;
-};
-
-std::optional<Options> Parse(int argc, char** argv, std::string* error) {
-  Options options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-      return options;
-    }
-    if (i + 1 >= argc) {
-      *error = "missing value after " + arg;
-      return std::nullopt;
-    }
-    const std::string value = argv[++i];
-    char* end = nullptr;
-    const double number = std::strtod(value.c_str(), &end);
-    const bool numeric = !value.empty() && *end == '\0' && number >= 0;
-    if (arg == "--mode" && bench::ModeButton(value) != nullptr) {
-      options.mode = value;
-    } else if (arg == "--minutes" && numeric && number > 0) {
-      options.stopAfter = number * 60e6;
-    } else if (arg == "--stop-after" && numeric && number > 0) {
-      options.stopAfter = number * 1e6;
-    } else if (arg == "--seed" && numeric) {
-      options.seed = static_cast<unsigned>(number);
-    } else if (arg == "--out") {
-      options.out = value;
-    } else if (arg == "--reads") {
-      options.reads = value;
-    } else if (arg == "--wav") {
-      options.wav = value;
-    } else if (arg == "--source") {
-      options.source = value;
-    } else if (arg == "--edge-minutes" && numeric && number > 0) {
-      options.edgeMinutes = number;
-    } else {
-      *error = "bad option or value: " + arg + " " + value;
-      return std::nullopt;
-    }
-  }
-  if (options.mode.empty()) *error = "give --mode";
-  if (options.mode == "looped" && !options.stopAfter) *error = "looped needs --minutes";
-  if (!error->empty()) return std::nullopt;
-  return options;
-}
 
 double Dbfs(double magnitude) { return 20.0 * std::log10(magnitude / 32768.0); }
 
@@ -132,8 +58,8 @@ struct Attack {
 std::optional<Attack> MeasureAttack(const std::string& font) {
   fw::sound::FluidSynthSink synth(font, fw::sound::FluidSynthSink::Output::None);
   if (!synth.WaitUntilLoaded()) return std::nullopt;
-  synth.ProgramChange(kWoodblock);
-  synth.NoteOn(kNote, kVelocity);
+  synth.ProgramChange(bench::kWoodblock);
+  synth.NoteOn(bench::kWoodblockNote, bench::kWoodblockVelocity);
   const auto frames = static_cast<std::size_t>(synth.SampleRate() / 5);
   std::vector<float> left(frames), right(frames);
   synth.Render(left.data(), right.data(), static_cast<int>(frames));
@@ -142,55 +68,6 @@ std::optional<Attack> MeasureAttack(const std::string& font) {
   const auto onsets = bench::FindOnsets(mono, synth.SampleRate(), reference);
   if (onsets.size() != 1) return std::nullopt;
   return Attack{static_cast<double>(onsets[0].frame), reference};
-}
-
-// Play only once two seconds of reads hold no break in the timeline, keeping
-// the silent audio stream open meanwhile: with the library's extrapolated
-// latency, the reported latency stood still for half a second about a second
-// after a stream started, then caught up by 30-570 ms.
-bool WaitForSteadyTimeline(const bench::MonitorRecorder& recorder, fw::sound::FluidSynthSink& sink,
-                           double rate) {
-  constexpr std::size_t kReads = 200;  // two seconds
-  for (int tries = 0; tries < 150; ++tries) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    sink.Prepare();
-    const auto recent = recorder.RecentStamps(kReads);
-    const auto clock = bench::SampleClock::FromStamps(recent, rate, kTimelineBreakUs);
-    if (recent.size() < kReads || !clock || clock->Used() < kReads * 9 / 10) continue;
-    const auto& steps = clock->Steps();
-    if (std::all_of(steps.begin(), steps.end(),
-                    [](double step) { return std::abs(step) < kTimelineBreakUs; })) {
-      return true;
-    }
-  }
-  return false;
-}
-
-void SleepUntil(double realUs) {
-  const double left = realUs - fw::clock::RealNow();
-  if (left > 0)
-    std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(left)));
-}
-
-struct Played {
-  std::vector<double> calls;  // real µs, taken just before each note-on
-  std::vector<double> late;   // µs after the planned moment
-};
-
-Played PlayAt(fw::sound::FluidSynthSink& sink, const std::vector<double>& starts, double origin) {
-  Played played;
-  for (std::size_t i = 0; i < starts.size(); ++i) {
-    const double due = origin + starts[i];
-    SleepUntil(due - kSpinUs);
-    while (fw::clock::RealNow() < due) {
-    }
-    if (i > 0) sink.NoteOff(kNote);
-    const double at = fw::clock::RealNow();
-    sink.NoteOn(kNote, kVelocity);
-    played.calls.push_back(at);
-    played.late.push_back(at - due);
-  }
-  return played;
 }
 
 void AddDelays(bench::SummaryLine& line, const std::string& prefix,
@@ -217,12 +94,12 @@ void AddTimeline(bench::SummaryLine& line, const std::vector<bench::ReadStamp>& 
   for (const bench::ReadStamp& stamp : stamps) {
     if (stamp.at >= firstCall) whilePlaying.push_back(stamp);
   }
-  const auto clock = bench::SampleClock::FromStamps(whilePlaying, rate, kTimelineBreakUs);
+  const auto clock = bench::SampleClock::FromStamps(whilePlaying, rate, bench::kTimelineBreakUs);
   if (!clock) return;
   long long breaks = 0;
   double largest = 0;
   for (double step : clock->Steps()) {
-    if (std::abs(step) >= kTimelineBreakUs) ++breaks;
+    if (std::abs(step) >= bench::kTimelineBreakUs) ++breaks;
     largest = std::max(largest, std::abs(step));
   }
   std::vector<double> residuals = clock->Residuals();
@@ -235,6 +112,65 @@ void AddTimeline(bench::SummaryLine& line, const std::vector<bench::ReadStamp>& 
   line.Add("read_step_ms_max", largest / 1e3, 3);
 }
 
+void AddCallFigures(bench::SummaryLine& line, const bench::Played& played,
+                    const fw::sound::FluidSynthSink& sink) {
+  line.Add("call_late_us_median", bench::Percentile(played.late, 50));
+  line.Add("call_late_us_p99", bench::Percentile(played.late, 99));
+  line.Add("call_late_us_max", bench::Percentile(played.late, 100));
+  line.Add("late_notes", static_cast<long long>(sink.LateNotes()));
+  line.Add("dropped_notes", static_cast<long long>(sink.DroppedNotes()));
+}
+
+std::optional<double> Ms(std::optional<double> us) {
+  return us ? std::optional<double>(*us / 1e3) : std::nullopt;
+}
+
+// One line a start on stdout, then the figures over all starts.
+void AddColdStarts(bench::SummaryLine& line, const std::vector<bench::ColdStart>& starts,
+                   const std::vector<bench::StartRecord>& records) {
+  std::vector<double> leads, awaits;
+  long long allHeard = 0, allSounded = 0, awaited = 0, leadMissing = 0;
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    const bench::ColdStart& start = starts[i];
+    const bench::StartRecord& record = records[i];
+    bench::SummaryLine each;
+    each.Add("start", static_cast<long long>(i + 1));
+    each.Add("await_ms", record.awaitMs, 1);
+    each.Add("awaited", std::string(record.awaited ? "yes" : "no"));
+    each.Add("notes", static_cast<long long>(start.notes));
+    each.Add("heard", static_cast<long long>(start.heard));
+    each.Add("sounded", static_cast<long long>(start.sounded));
+    each.Add("reference", std::string(start.fromLaterNotes ? "later" : "typical"));
+    each.Add("reference_ms", start.reference / 1e3, 3);
+    for (std::size_t k = 0; k < start.leadOffsets.size(); ++k) {
+      each.Add("lead" + std::to_string(k + 1) + "_off_ms", Ms(start.leadOffsets[k]), 2);
+      if (start.leadOffsets[k]) {
+        leads.push_back(*start.leadOffsets[k]);
+      } else {
+        ++leadMissing;
+      }
+    }
+    each.Add("late_notes", static_cast<long long>(record.lateNotes));
+    each.Add("dropped_notes", static_cast<long long>(record.droppedNotes));
+    std::printf("%s\n", each.Text().c_str());
+    if (start.heard == start.notes) ++allHeard;
+    if (start.sounded == start.notes) ++allSounded;
+    if (record.awaited) ++awaited;
+    awaits.push_back(record.awaitMs);
+  }
+  line.Add("starts", static_cast<long long>(starts.size()));
+  line.Add("starts_all_heard", allHeard);
+  line.Add("starts_all_sounded", allSounded);
+  line.Add("starts_awaited", awaited);
+  line.Add("await_ms_median", bench::Percentile(awaits, 50), 1);
+  line.Add("await_ms_max", bench::Percentile(awaits, 100), 1);
+  line.Add("lead_missing", leadMissing);
+  line.Add("lead_off_ms_min", Ms(bench::Percentile(leads, 0)), 2);
+  line.Add("lead_off_ms_median", Ms(bench::Percentile(leads, 50)), 2);
+  line.Add("lead_off_ms_max", Ms(bench::Percentile(leads, 100)), 2);
+  line.Add("lead_off_ms_worst", Ms(bench::WorstLeadOffset(starts)), 2);
+}
+
 int Fail(const std::string& why) {
   std::fprintf(stderr, "onset_timing: %s\n", why.c_str());
   return 1;
@@ -244,19 +180,24 @@ int Fail(const std::string& why) {
 
 int main(int argc, char** argv) {
   std::string error;
-  const auto parsed = Parse(argc, argv, &error);
+  const auto parsed = bench::ParseOnsetOptions(argc, argv, &error);
   if (!parsed) {
-    std::fprintf(stderr, "onset_timing: %s\n%s", error.c_str(), kUsage);
+    std::fprintf(stderr, "onset_timing: %s\n%s", error.c_str(), bench::kOnsetUsage);
     return 2;
   }
-  const Options& options = *parsed;
+  const bench::OnsetOptions& options = *parsed;
   if (options.help) {
-    std::fputs(kUsage, stdout);
+    std::fputs(bench::kOnsetUsage, stdout);
     return 0;
   }
   const unsigned seed = options.seed.value_or(std::random_device{}());
+  const bool cold = options.coldStarts.has_value();
 
-  const bench::ScoreSteps steps = bench::PlayScoreVirtually(options.mode, seed, options.stopAfter);
+  // Cold starts play only the first steps: a minute of looped is plenty.
+  const auto stopAfter = cold && !options.stopAfter && options.mode == "looped"
+                             ? std::optional<double>(60e6)
+                             : options.stopAfter;
+  const bench::ScoreSteps steps = bench::PlayScoreVirtually(options.mode, seed, stopAfter);
   if (steps.starts.empty()) return Fail("the mode played no step");
 
   const auto font = fw::sound::FindSoundFont();
@@ -265,29 +206,46 @@ int main(int argc, char** argv) {
   if (!attack) return Fail("the note's attack could not be measured offline");
   fw::sound::FluidSynthSink sink(*font);
   if (!sink.WaitUntilLoaded()) return Fail("the SoundFont did not load");
-  sink.ProgramChange(kWoodblock);
+  sink.ProgramChange(bench::kWoodblock);
   const double rate = sink.SampleRate();
 
   // The recorder first: one that joins while the sink sounds gets a burst never played.
-  bench::MonitorRecorder recorder(options.source, static_cast<int>(rate),
-                                  steps.starts.back() / 1e6 + 10);
+  const std::size_t coldNotes = std::min(options.coldNotes, steps.starts.size());
+  const double seconds =
+      cold ? options.coldStarts.value_or(0) * (steps.starts[coldNotes - 1] / 1e6 + 6)
+           : steps.starts.back() / 1e6;
+  const auto fragment = options.recordLatencyMs
+                            ? std::optional<double>(*options.recordLatencyMs / 1e3)
+                            : std::nullopt;
+  bench::MonitorRecorder recorder(options.source, static_cast<int>(rate), seconds + 10, fragment);
   if (!recorder.Start(&error)) return Fail("cannot record " + error);
-  sink.Prepare();
-  for (int i = 0; i < 500 && !sink.StreamOpen(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  if (!sink.StreamOpen()) return Fail("the audio stream did not open");
-  if (!WaitForSteadyTimeline(recorder, sink, rate)) {
-    return Fail("the recording's latency did not settle");
-  }
 
-  const Played played = PlayAt(sink, steps.starts, fw::clock::RealNow() + 100e3);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the last onset reaches us
-  sink.NoteOff(kNote);
+  bench::Played played;
+  std::vector<bench::StartRecord> records;
+  if (cold) {
+    if (!bench::WaitForSteadyTimeline(recorder, sink, rate, false)) {
+      return Fail("the recording's latency did not settle");
+    }
+    records = bench::PlayColdStarts(sink, steps.starts, *options.coldStarts, coldNotes, played);
+    if (records.empty()) return Fail("the audio stream did not close as idle");
+  } else {
+    sink.Prepare();
+    for (int i = 0; i < 500 && !sink.StreamOpen(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!sink.StreamOpen()) return Fail("the audio stream did not open");
+    if (!bench::WaitForSteadyTimeline(recorder, sink, rate, true)) {
+      return Fail("the recording's latency did not settle");
+    }
+    bench::PlayAt(sink, steps.starts, fw::clock::RealNow() + 100e3, played);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the last onset reaches us
+    sink.NoteOff(bench::kWoodblockNote);
+  }
   recorder.Stop();
   if (!recorder.ReadError().empty()) return Fail(recorder.ReadError());
 
-  const auto clock = bench::SampleClock::FromStamps(recorder.Stamps(), rate, kTimelineBreakUs);
+  const auto clock =
+      bench::SampleClock::FromStamps(recorder.Stamps(), rate, bench::kTimelineBreakUs);
   if (!clock) return Fail("no read of the recording had a latency");
   const std::vector<std::int16_t>& samples = recorder.Samples();
   const double reference = bench::ReferencePeak(samples, rate);
@@ -308,11 +266,11 @@ int main(int argc, char** argv) {
   }
 
   bench::SummaryLine line;
-  line.Add("run", options.mode);
+  line.Add("run", options.mode + (cold ? "-cold" : ""));
   line.Add("seed", static_cast<long long>(seed));
   line.Add("bars", static_cast<long long>(steps.bars));
   line.Add("notes", static_cast<long long>(played.calls.size()));
-  line.Add("played_s", (played.calls.back() - played.calls.front()) / 1e6, 1);
+  if (!cold) line.Add("played_s", (played.calls.back() - played.calls.front()) / 1e6, 1);
   line.Add("onsets", static_cast<long long>(onsets.size()));
   line.Add("matched", static_cast<long long>(delays.size()));
   line.Add("missing", static_cast<long long>(match.missing));
@@ -320,29 +278,33 @@ int main(int argc, char** argv) {
   line.Add("tolerance_ms", match.tolerance / 1e3, 2);
   line.Add("reach_ms", match.maxOffset / 1e3, 1);
   line.Add("off_notes", static_cast<long long>(match.offNotes));
-  line.Add("off_ms_worst",
-           match.worstOffset ? std::optional<double>(*match.worstOffset / 1e3) : std::nullopt, 2);
+  line.Add("off_ms_worst", Ms(match.worstOffset), 2);
   AddDelays(line, "", delays);
-  line.Add("edge_minutes", options.edgeMinutes, 1);
-  AddDelays(line, "first_", first);
-  AddDelays(line, "last_", last);
-  line.Add("call_late_us_median", bench::Percentile(played.late, 50));
-  line.Add("call_late_us_p99", bench::Percentile(played.late, 99));
-  line.Add("call_late_us_max", bench::Percentile(played.late, 100));
+  const auto starts = bench::ColdStartFigures(played.calls, onsets, match, coldNotes);
+  if (cold) {
+    AddColdStarts(line, starts, records);
+  } else {
+    line.Add("edge_minutes", options.edgeMinutes, 1);
+    AddDelays(line, "first_", first);
+    AddDelays(line, "last_", last);
+  }
+  AddCallFigures(line, played, sink);
   const auto dropouts = bench::FindDropouts(samples, rate, kDropoutLevel * reference);
   long long dropoutFrames = 0;
   for (const bench::Dropout& dropout : dropouts) dropoutFrames += dropout.frames;
   line.Add("dropouts", static_cast<long long>(dropouts.size()));
   line.Add("dropout_ms", static_cast<double>(dropoutFrames) / rate * 1e3, 1);
   line.Add("record_hole_ms", static_cast<double>(recorder.HoleFrames()) / rate * 1e3, 1);
+  line.Add("record_fragment_ms", recorder.FragmentSeconds() * 1e3, 1);
   line.Add("attack_offset_ms", attack->frames / rate * 1e3, 3);
   line.Add("note_peak_dbfs", Dbfs(reference), 2);
   line.Add("offline_peak_dbfs", Dbfs(attack->peak), 2);
   AddTimeline(line, recorder.Stamps(), played.calls.front(), rate);
   std::printf("%s\n", line.Text().c_str());
-  if (!options.out.empty() && !bench::WriteOnsetCsv(options.out, played.calls, match)) {
-    return Fail("cannot write " + options.out);
-  }
+  const bool written =
+      options.out.empty() || (cold ? bench::WriteColdStartCsv(options.out, starts, records)
+                                   : bench::WriteOnsetCsv(options.out, played.calls, match));
+  if (!written) return Fail("cannot write " + options.out);
   if (!options.reads.empty() && !bench::WriteReads(options.reads, recorder.Stamps())) {
     return Fail("cannot write " + options.reads);
   }
