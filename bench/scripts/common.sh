@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Shared by the benchmark scripts: where the build is, and a PulseAudio server
-# of our own with a null sink (there is no sound card), stopped on exit.
+# Shared by the benchmark scripts: where the build is, and a sound server of
+# our own with a null sink "bench" (there is no sound card), stopped on exit:
+# PulseAudio, or PipeWire with its pulse server when SERVER=pipewire.
 set -euo pipefail
 
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -21,7 +22,13 @@ build() {
   fi
 }
 
+# The process serving the pulse protocol, and every process of the server
+# (for its CPU).
 PULSE_PID=
+SERVER_PIDS=()
+# pulseaudio's default rate, which start_pulse's sink takes.
+readonly SERVER_RATE=44100
+
 # Our own server in its own runtime folder, so that no other server is touched.
 # Arguments are passed on to the server (e.g. a log level).
 start_pulse() {
@@ -32,12 +39,68 @@ start_pulse() {
     --load="module-null-sink sink_name=bench" --load=module-native-protocol-unix "$@" \
     >"$OUT_DIR/pulseaudio.log" 2>&1 &
   PULSE_PID=$!
-  for _ in $(seq 100); do
-    pactl info >/dev/null 2>&1 && return 0
+  SERVER_PIDS=("$PULSE_PID")
+  wait_for_server "$OUT_DIR/pulseaudio.log"
+}
+
+# How to start a private PipeWire is shared with the end-to-end tests.
+# shellcheck source=../../tests/e2e/pipewire_server.sh
+source "$REPO_DIR/tests/e2e/pipewire_server.sh"
+
+# The same on PipeWire, at the same rate. Arguments are PulseAudio's: a
+# --load=MODULE ARGS is loaded through the pulse server once it answers; the
+# others (log options) have no PipeWire equivalent and are left out.
+start_pipewire() {
+  export XDG_RUNTIME_DIR=$OUT_DIR/pipewire-runtime
+  mkdir -p "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  rm -rf "$OUT_DIR/pipewire"  # no state of an earlier run (default sink, stream volumes)
+  pipewire_configure "$OUT_DIR/pipewire" bench "$SERVER_RATE" "$XDG_RUNTIME_DIR/pulse/native"
+  pipewire_start_bus || { echo "dbus-daemon did not start; see $OUT_DIR/pipewire" >&2; return 1; }
+  pipewire_start || { echo "PipeWire did not start; see $OUT_DIR/pipewire" >&2; return 1; }
+  SERVER_PIDS=("${PIPEWIRE_PIDS[@]}")
+  PULSE_PID=${PIPEWIRE_PIDS[2]}
+  local i
+  for ((i = 0; i < 200; i++)); do
+    pipewire_ready bench && break
     sleep 0.05
   done
-  echo "PulseAudio did not start; see $OUT_DIR/pulseaudio.log" >&2
+  pipewire_ready bench || { echo "PipeWire has no default sink \"bench\"; see $OUT_DIR/pipewire" >&2; return 1; }
+  local arg
+  for arg in "$@"; do
+    if [[ $arg == --load=* ]]; then
+      # shellcheck disable=SC2086  # a module's arguments are words
+      pactl load-module ${arg#--load=} >/dev/null
+    else
+      echo "start_pipewire: $arg has no PipeWire equivalent, left out" >&2
+    fi
+  done
+}
+
+# PulseAudio unless SERVER=pipewire; arguments as for start_pulse.
+start_sound_server() {
+  case ${SERVER:-pulse} in
+    pulse) start_pulse "$@" ;;
+    pipewire) start_pipewire "$@" ;;
+    *) echo "SERVER must be pulse or pipewire, not $SERVER" >&2; return 1 ;;
+  esac
+}
+
+# Until pactl answers and the sink "bench" is there; log: where to look.
+wait_for_server() {
+  for _ in $(seq 200); do
+    pactl list short sinks 2>/dev/null | cut -f2 | grep -qx bench && return 0
+    sleep 0.05
+  done
+  echo "The sound server did not start; see $1" >&2
   return 1
+}
+
+# CPU ticks of all the sound server's processes.
+server_cpu_ticks() {
+  local pid total=0
+  for pid in "${SERVER_PIDS[@]}"; do total=$((total + $(cpu_ticks "$pid"))); done
+  echo "$total"
 }
 
 BUSY_PIDS=()
@@ -56,10 +119,18 @@ cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 stop_all() {
   for pid in "${BUSY_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   BUSY_PIDS=()
-  if [[ -n $PULSE_PID ]]; then
-    kill "$PULSE_PID" 2>/dev/null || true
-    wait "$PULSE_PID" 2>/dev/null || true
-    PULSE_PID=
+  local pid i
+  for ((i = ${#SERVER_PIDS[@]} - 1; i >= 0; i--)); do
+    pid=${SERVER_PIDS[i]}
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  SERVER_PIDS=()
+  PULSE_PID=
+  if [[ -n $PIPEWIRE_BUS_PID ]]; then
+    kill "$PIPEWIRE_BUS_PID" 2>/dev/null || true
+    wait "$PIPEWIRE_BUS_PID" 2>/dev/null || true
+    PIPEWIRE_BUS_PID=
   fi
 }
 trap stop_all EXIT

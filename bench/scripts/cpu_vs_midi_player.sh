@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# "original" played twice with the same SoundFont into the same PulseAudio
-# null sink: by perform (the program's code, real clock, FluidSynth) and by
-# the fluidsynth command-line player from a MIDI file of the same notes with
-# ideal timing. Prints both runs' figures, the sound server's CPU beside each
-# (nothing records the sink here), and the CPU ratios. About 6 minutes.
+# "original" played twice with the same SoundFont into the same null sink of
+# our sound server (SERVER): by perform (the program's code, real clock,
+# FluidSynth) and by the fluidsynth command-line player from a MIDI file of the
+# same notes with ideal timing. Prints both runs' figures, the sound server's
+# CPU beside each (nothing records the sink here), and the CPU ratios. About 6
+# minutes.
 source "$(dirname "$0")/common.sh"
 build
-start_pulse
+start_sound_server
 
 midi=$OUT_DIR/original.mid
 # The notes of a virtual-clock run, placed at the sum of the score's waits.
@@ -16,9 +17,9 @@ timed() {  # label, command...: GNU time's user, system, peak RSS and wall, then
   local label=$1 server0 server1
   shift
   sleep 2  # a new server is slow to take its first stream
-  server0=$(cpu_ticks "$PULSE_PID")
+  server0=$(server_cpu_ticks)
   /usr/bin/time -f "%U %S %M %e" -o "$OUT_DIR/$label.time" "$@" >"$OUT_DIR/$label.out" 2>"$OUT_DIR/$label.err"
-  server1=$(cpu_ticks "$PULSE_PID")
+  server1=$(server_cpu_ticks)
   read -r user sys rss wall <"$OUT_DIR/$label.time"
   cpu=$(echo "$user + $sys" | bc -l)
   server=$(echo "($server1 - $server0) / $(getconf CLK_TCK)" | bc -l)

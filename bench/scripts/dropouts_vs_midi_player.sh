@@ -13,6 +13,8 @@
 # (one-shot), SEED (1), SECONDS_PLAYED (the whole piece) for a shorter run
 # ended by stop, WITH_PLAYER (1). About 6 minutes for a whole "one shot".
 source "$(dirname "$0")/common.sh"
+# Underruns and each stream's start are read from PulseAudio's debug log.
+[[ ${SERVER:-pulse} == pulse ]] || { echo "$0 reads PulseAudio's log: SERVER=pulse only" >&2; exit 2; }
 mode=${MODE:-one-shot}
 loops=${LOOPS:-6}
 seed=${SEED:-1}
@@ -24,7 +26,7 @@ build
 [[ ${SKIP_BUILD:-0} == 1 ]] || cmake --build "$BUILD_DIR" -j 4 --target count_dropouts >/dev/null
 # A float sink of our own at the synthesiser's rate: the server writes exact zeros where it
 # had no data, and nothing in between is rounded to zero or resampled.
-start_pulse --log-level=debug --log-time=1 --log-target=stderr \
+start_sound_server --log-level=debug --log-time=1 --log-target=stderr \
   --load="module-null-sink sink_name=dropouts format=float32le rate=44100 channels=2"
 pactl set-default-sink dropouts
 pulse_log=$OUT_DIR/pulseaudio.log

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# The real program under Xvfb with our PulseAudio server: CPU of the program
+# The real program under Xvfb with our sound server (SERVER): CPU of the program
 # and of the server over SECONDS_MEASURED (20) s each, before the first start,
 # while "one shot" plays, and after a stop (its box dismissed), ROUNDS (3)
 # times. Read from /proc/<pid>/stat, so other jobs on the machine only disturb
 # the figures through the scheduler. About 80 s a round.
 source "$(dirname "$0")/common.sh"
 build
-start_pulse
+start_sound_server
 start_xvfb
 seconds=${SECONDS_MEASURED:-20}
 ticks_per_s=$(getconf CLK_TCK)
@@ -15,11 +15,11 @@ ticks_per_s=$(getconf CLK_TCK)
 measure() {
   local app_before pulse_before
   app_before=$(cpu_ticks "$app")
-  pulse_before=$(cpu_ticks "$PULSE_PID")
+  pulse_before=$(server_cpu_ticks)
   sleep "$seconds"
   printf '%s: program %.2f %%, server %.2f %% of a core, %d playback streams\n' "$1" \
     "$(echo "($(cpu_ticks "$app") - $app_before) * 100 / ($ticks_per_s * $seconds)" | bc -l)" \
-    "$(echo "($(cpu_ticks "$PULSE_PID") - $pulse_before) * 100 / ($ticks_per_s * $seconds)" | bc -l)" \
+    "$(echo "($(server_cpu_ticks) - $pulse_before) * 100 / ($ticks_per_s * $seconds)" | bc -l)" \
     "$(pactl list short sink-inputs | wc -l)"
 }
 

@@ -5,7 +5,7 @@
 # and last-minutes figures). Writes onsets-<mode>.csv and .txt to OUT_DIR.
 source "$(dirname "$0")/common.sh"
 build
-start_pulse
+start_sound_server
 pactl list short sources | grep -F bench.monitor
 for mode in ${MODES:-one-shot original}; do
   args=(--mode "$mode" --seed "${SEED:-1}" --source bench.monitor --out "$OUT_DIR/onsets-$mode.csv")

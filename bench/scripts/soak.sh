@@ -3,7 +3,7 @@
 # RSS and CPU ticks sampled every minute, to see that both stay flat.
 source "$(dirname "$0")/common.sh"
 build
-start_pulse
+start_sound_server
 minutes=${MINUTES:-30}
 
 "$PERFORM" --mode looped --stop-after $((minutes * 60)) --clock real --sound fluidsynth \

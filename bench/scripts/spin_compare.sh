@@ -3,7 +3,7 @@
 # same FluidSynth sink, for the table beside perform's figures. About 2 minutes.
 source "$(dirname "$0")/common.sh"
 build
-start_pulse
+start_sound_server
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 "$SPIN_WAIT" --mode original --sound fluidsynth --no-csv
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

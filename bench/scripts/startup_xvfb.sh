@@ -3,7 +3,7 @@
 # viewable, as xdotool sees it), over RUNS runs. Quits each with Ctrl+Q.
 source "$(dirname "$0")/common.sh"
 build
-start_pulse
+start_sound_server
 runs=${RUNS:-10}
 start_xvfb
 

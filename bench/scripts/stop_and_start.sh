@@ -4,7 +4,7 @@
 # different moments. About 30 seconds.
 source "$(dirname "$0")/common.sh"
 build
-start_pulse
+start_sound_server
 for stop in 2.0 2.3 3.1 4.45 5.2; do
   for mode in looped one-shot; do
     "$PERFORM" --mode "$mode" --clock real --sound fluidsynth --no-csv --stop-after "$stop" \

@@ -4,7 +4,7 @@
 # About 1 minute (SECONDS_PLAYED each).
 source "$(dirname "$0")/common.sh"
 build
-start_pulse
+start_sound_server
 cores=${CORES:-2,3}
 loops=${LOOPS:-4}
 played=${SECONDS_PLAYED:-30}
