@@ -1,12 +1,17 @@
 # Shared helpers of the end-to-end tests; sourced, not run.
 # Each test gets a private Xvfb (on a display number drawn at random), a private
-# PulseAudio server with a null sink, and a work folder; all go away on exit.
+# sound server with a null sink, and a work folder; all go away on exit. The
+# server is PulseAudio, or PipeWire with its pulse server when
+# E2E_SERVER=pipewire; the program and the tools reach either through the
+# same pulse socket.
 #
 # Positions given to e2e_click are relative to the 300x300 content below the
 # menu bar. Recordings are 48 kHz mono s16le from the null sink's monitor;
 # positions in a recording are sample numbers.
 
 set -uo pipefail
+# shellcheck source=pipewire_server.sh
+source "$(dirname "${BASH_SOURCE[0]}")/pipewire_server.sh"
 
 readonly E2E_RATE=48000
 readonly E2E_TITLE='Velumbra 17'
@@ -14,11 +19,12 @@ readonly E2E_TITLE='Velumbra 17'
 # judged at -60 dBFS, sound at -40 dBFS.
 readonly E2E_SILENCE_LEVEL=33
 readonly E2E_SOUND_LEVEL=328
+readonly E2E_SERVER=${E2E_SERVER:-pulse}
 
 E2E_DIR=''
 E2E_FAILED=0
 E2E_PIDS_X=''
-E2E_PIDS_PULSE=''
+E2E_SERVER_PIDS=()
 E2E_APP_PID=''
 E2E_REC_PID=''
 E2E_REC_FILE=''
@@ -58,9 +64,10 @@ e2e_dump_logs() {
     echo "--- $(basename "$f") (last lines) ---"
     tail -n 20 "$f"
   done
-  # PulseAudio warns about running as root and D-Bus; only its errors matter.
-  for f in "$E2E_DIR/pulse.log" "$E2E_DIR/xvfb.log" "$E2E_DIR/parec.err"; do
-    grep -a -E '^E:|error|fatal' "$f" 2>/dev/null | tail -n 10 | sed "s|^|$(basename "$f"): |"
+  # The servers warn about running as root, D-Bus and real-time priority;
+  # only their errors matter.
+  for f in "$E2E_DIR/pulse.log" "$E2E_DIR"/pipewire/*.log "$E2E_DIR/xvfb.log" "$E2E_DIR/parec.err"; do
+    grep -a -E '^E:|^\[E\]|^E |error|fatal' "$f" 2>/dev/null | tail -n 10 | sed "s|^|$(basename "$f"): |"
   done
 }
 
@@ -82,7 +89,8 @@ e2e_cleanup() {
   local status=$?
   e2e_stop_pid "$E2E_REC_PID"
   e2e_stop_pid "$E2E_APP_PID"
-  e2e_stop_pid "$E2E_PIDS_PULSE"
+  e2e_stop_sound_server
+  e2e_stop_pid "$PIPEWIRE_BUS_PID"
   e2e_stop_pid "$E2E_PIDS_X"
   [[ -n $E2E_DIR && -d $E2E_DIR ]] && rm -rf "$E2E_DIR"
   if ((status == 0 && E2E_FAILED != 0)); then status=1; fi
@@ -105,7 +113,9 @@ e2e_finish() {
 e2e_init() {
   local tool
   [[ -n ${E2E_ARTIFACTS:-} && -n ${E2E_RECORDING_NAME:-} ]] && rm -f "$E2E_ARTIFACTS/$E2E_RECORDING_NAME.wav"
-  for tool in Xvfb xdotool xwininfo pulseaudio parec pactl sox; do
+  local server_tools=(pulseaudio)
+  [[ $E2E_SERVER == pipewire ]] && server_tools=(pipewire wireplumber pipewire-pulse dbus-daemon)
+  for tool in Xvfb xdotool xwininfo "${server_tools[@]}" parec pactl sox; do
     command -v "$tool" >/dev/null || { echo "missing tool: $tool (scripts/install-deps.sh test)"; exit 1; }
   done
   E2E_DIR=$(mktemp -d "${TMPDIR:-/tmp}/velumbra-e2e.XXXXXX") || exit 1
@@ -174,15 +184,62 @@ EOF
   pulseaudio -n --daemonize=no --exit-idle-time=-1 --system=false --use-pid-file=no \
     --realtime=no --high-priority=no --log-target=stderr -F "$E2E_DIR/pulse.pa" \
     >"$E2E_DIR/pulse.log" 2>&1 &
-  E2E_PIDS_PULSE=$!
+  E2E_SERVER_PIDS=($!)
   for ((i = 0; i < 200; i++)); do
     pactl info >/dev/null 2>&1 && break
-    e2e_pid_ended "$E2E_PIDS_PULSE" && break
+    e2e_pid_ended "${E2E_SERVER_PIDS[0]}" && break
     sleep 0.05
   done
   pactl info >/dev/null 2>&1 || e2e_abort "PulseAudio did not start"
   e2e_log "PulseAudio at $PULSE_SERVER"
 }
+
+# PipeWire with the same sink, rate and socket. The session bus and
+# WirePlumber's state outlive a restart of the sound server, as on a desktop.
+e2e_start_pipewire() {
+  local i
+  if [[ -z $PIPEWIRE_BUS_PID ]]; then
+    pipewire_configure "$E2E_DIR/pipewire" e2e_sink $E2E_RATE "$E2E_DIR/pulse/native"
+    pipewire_start_bus || e2e_abort "dbus-daemon did not start"
+  fi
+  pipewire_start || e2e_abort "pipewire did not start"
+  E2E_SERVER_PIDS=("${PIPEWIRE_PIDS[@]}")
+  for ((i = 0; i < 200; i++)); do
+    pipewire_ready e2e_sink && break
+    sleep 0.05
+  done
+  pipewire_ready e2e_sink || e2e_abort "PipeWire did not start with e2e_sink as its default sink"
+  e2e_log "$(pactl info | sed -n 's/^Server Name: //p') at $PULSE_SERVER"
+}
+
+e2e_start_sound_server() {
+  case $E2E_SERVER in
+    pulse) e2e_start_pulse ;;
+    pipewire) e2e_start_pipewire ;;
+    *) e2e_abort "E2E_SERVER must be pulse or pipewire, not $E2E_SERVER" ;;
+  esac
+}
+
+# Stops the sound server's processes, the last started first.
+e2e_stop_sound_server() {
+  local i
+  for ((i = ${#E2E_SERVER_PIDS[@]} - 1; i >= 0; i--)); do e2e_stop_pid "${E2E_SERVER_PIDS[i]}"; done
+  E2E_SERVER_PIDS=()
+}
+
+# Every process of the sound server dies at once (disowned: no "Killed" lines).
+e2e_kill_sound_server() {
+  local pid
+  disown "${E2E_SERVER_PIDS[@]}" 2>/dev/null
+  kill -KILL "${E2E_SERVER_PIDS[@]}" 2>/dev/null
+  for pid in "${E2E_SERVER_PIDS[@]}"; do
+    while ! e2e_pid_ended "$pid"; do sleep 0.01; done
+  done
+  E2E_SERVER_PIDS=()
+}
+
+# Freezes (STOP) or thaws (CONT) every process of the sound server.
+e2e_signal_sound_server() { kill "-$1" "${E2E_SERVER_PIDS[@]}"; }
 
 # A child that has exited but not been waited for is a zombie: kill -0 still
 # succeeds on it, so look at its state.
@@ -419,7 +476,7 @@ e2e_dismiss_box() {
 e2e_start_session() {
   e2e_init
   e2e_start_x
-  e2e_start_pulse
+  e2e_start_sound_server
   e2e_record_start
 }
 

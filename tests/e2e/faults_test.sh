@@ -41,7 +41,7 @@ no_audio() {
   e2e_check "the program is still running" e2e_running
 
   # A server that starts later is found by the next start.
-  e2e_start_pulse
+  e2e_start_sound_server
   e2e_record_start
   e2e_start_and_listen
   e2e_check "with a sound server started since, the next start sounds" test "$E2E_ONSET" -ge 0
@@ -133,7 +133,7 @@ expect_box_then_status_1() {
 no_soundfont() {
   find_mount_namespace
   e2e_start_x
-  e2e_start_pulse
+  e2e_start_sound_server
   mkdir "$E2E_DIR/sf2-none"
   start_app_with_soundfonts "$E2E_DIR/sf2-none"
   # The message goes to stderr and, a display being there, into a box that
@@ -151,7 +151,7 @@ unloadable_soundfont() {
   find_mount_namespace
   E2E_RECORDING_NAME=fault-unloadable-soundfont
   e2e_start_x
-  e2e_start_pulse
+  e2e_start_sound_server
   e2e_record_start
   # Tried in this order: the empty default, a damaged file, the good one.
   local folder=$E2E_DIR/sf2-fallback
@@ -184,7 +184,7 @@ unloadable_soundfont() {
 }
 
 no_display() {
-  e2e_start_pulse
+  e2e_start_sound_server
   # The window needs X: a Wayland desktop gives it one through XWayland, which sets DISPLAY.
   expect_no_display env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM
   expect_no_display env -u DISPLAY -u QT_QPA_PLATFORM WAYLAND_DISPLAY=wayland-0
@@ -226,7 +226,7 @@ expect_display_refused() {
 display_lost() {
   local start key_at exit_pos
   e2e_start_x
-  e2e_start_pulse
+  e2e_start_sound_server
   e2e_record_start
   e2e_start_app
   e2e_wait_main_window || { e2e_fail "the main window did not appear"; e2e_stop_pid "$E2E_APP_PID"; return; }

@@ -95,7 +95,7 @@ quit_with_frozen_server() {
   sleep 0.2
   e2e_start_and_listen
   e2e_check "frozen server: looped sounds first" test "$E2E_ONSET" -ge 0
-  kill -STOP "$E2E_PIDS_PULSE"
+  e2e_signal_sound_server STOP
   sleep 0.5
   start=$(e2e_now_ms)
   xdotool key --clearmodifiers ctrl+q
@@ -108,7 +108,7 @@ quit_with_frozen_server() {
     e2e_fail "frozen server: Ctrl+Q did not end the program within 5 s"
     e2e_stop_pid "$E2E_APP_PID"
   fi
-  kill -CONT "$E2E_PIDS_PULSE"
+  e2e_signal_sound_server CONT
 }
 
 quit_from_menu

@@ -69,9 +69,9 @@ restart_server_while_looped_plays() {
   e2e_check "\"looped\" sounds" starts_sounding
   e2e_log "the sound server goes away while the mode plays"
   e2e_stop_pid "$E2E_REC_PID"
-  e2e_stop_pid "$E2E_PIDS_PULSE"
+  e2e_stop_sound_server
   sleep "$1"
-  e2e_start_pulse
+  e2e_start_sound_server
   e2e_record_start
   e2e_check "the program is still running" e2e_running
 }
@@ -99,9 +99,9 @@ quick_start() {
   sleep 0.2
   e2e_check "\"looped\" sounds" starts_sounding
   e2e_log "the sound server is killed and restarted"
-  kill -KILL "$E2E_REC_PID" "$E2E_PIDS_PULSE"
-  while ! e2e_pid_ended "$E2E_PIDS_PULSE"; do sleep 0.01; done
-  e2e_start_pulse
+  kill -KILL "$E2E_REC_PID"
+  e2e_kill_sound_server
+  e2e_start_sound_server
   e2e_record_start --no-wait
   stop_and_dismiss "just after the restart"
   e2e_start_and_listen
