@@ -1,12 +1,15 @@
 // Notes on the audio timeline, on a simulated device whose callbacks come
 // at chosen moments: each note starts in the block that holds its moment, a
-// device clock that runs fast or slow keeps the delay steady, and nothing
-// piles up while no stream renders.
+// device clock that runs fast or slow keeps the delay steady, as do a cold
+// start, a stall and a second stream, and nothing piles up while no stream
+// renders.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/sound/note_timeline.h"
@@ -76,6 +79,178 @@ struct Simulation {
   }
 };
 
+// A device whose callbacks, of kPeriod frames each, come at chosen moments.
+// Within a run its frames play one after another; a run starts with a
+// stream, or where the device took up again after running dry.
+struct Device {
+  struct Run {
+    std::size_t firstCallback;
+    double firstPlays;
+  };
+  std::vector<double> callbacks;
+  std::vector<Run> runs;
+  // Callbacks that begin a new stream (its frames count from zero).
+  std::vector<std::size_t> newStreams;
+
+  Device& At(double time) {
+    callbacks.push_back(time);
+    return *this;
+  }
+  Device& After(double gap) { return At(callbacks.back() + gap); }
+  Device& Paced(int count) {
+    for (int i = 0; i < count; ++i) After(kPeriodUs);
+    return *this;
+  }
+  Device& NewStreamAt(double time) {
+    newStreams.push_back(callbacks.size());
+    return At(time);
+  }
+  // From callback `first` on the device plays on without a break, the frames
+  // of callback `paced` a period after it, as a device that plays at its pace does.
+  Device& PlaysFrom(std::size_t first, std::size_t paced) {
+    const auto before = static_cast<double>(paced - first);
+    runs.push_back({first, callbacks[paced] + kPeriodUs - before * kPeriodUs});
+    return *this;
+  }
+  // The device runs dry for `silence` and takes up again: its callbacks
+  // simply resume, or (a render thread held up) the first two come together
+  // to fill its buffer again. Returns the first callback back.
+  std::size_t Stall(double silence, bool refills, int callbacksAfter) {
+    const std::size_t back = callbacks.size();
+    After(kPeriodUs + silence);
+    if (refills) After(500);
+    Paced(callbacksAfter).PlaysFrom(back, refills ? back + 2 : back);
+    return back;
+  }
+  // Frames count on over streams, as the synthesiser's blocks do.
+  double PlayTime(std::int64_t frame) const {
+    const auto callback = static_cast<std::size_t>(frame / kPeriod);
+    const Run* run = &runs.front();
+    for (const Run& r : runs) {
+      if (r.firstCallback <= callback) run = &r;
+    }
+    const auto first = static_cast<std::int64_t>(run->firstCallback) * kPeriod;
+    return run->firstPlays + static_cast<double>(frame - first) * 1e6 / kRate;
+  }
+};
+
+// Notes called one after another, each released `hold` after its call.
+struct Music {
+  double start = 0;
+  double every = 10'000;
+  double until = 1e6;
+  double hold = 30'000;
+  // The first note waits for the output to be paced, as a start does.
+  bool waitsForPace = false;
+};
+
+struct Heard {
+  double call;
+  double sounds;
+};
+
+// Call to sound with the clock following the device: the delay, then the
+// period the device holds, less up to a block of rounding down.
+constexpr double kSteadyUs = kDelayUs + kPeriodUs;
+constexpr double kBlockUs = TimelineRenderer::kBlock * 1e6 / kRate;
+
+bool Steady(const Heard& heard) {
+  const double delay = heard.sounds - heard.call;
+  return delay > kSteadyUs - kBlockUs - 1 && delay <= kSteadyUs + 1;
+}
+
+struct Performance {
+  std::vector<double> ons;  // call times
+  std::vector<Heard> heard;
+  // Notes still sounding at the end, by number.
+  std::vector<int> hanging;
+  std::int64_t dropped = 0;
+  std::int64_t late = 0;
+
+  std::vector<Heard> CalledIn(double from, double until) const {
+    std::vector<Heard> in;
+    for (const Heard& h : heard) {
+      if (h.call >= from && h.call < until) in.push_back(h);
+    }
+    return in;
+  }
+  std::size_t OnsCalledIn(double from, double until) const {
+    return static_cast<std::size_t>(
+        std::count_if(ons.begin(), ons.end(), [&](double t) { return t >= from && t < until; }));
+  }
+};
+
+// Plays the music on the device, the notes added as they are called and
+// each callback rendered at its moment.
+Performance Perform(const Device& device, const std::vector<Music>& phrases) {
+  Simulation sim;
+  struct Call {
+    double at;
+    TimedNote::Kind kind;
+    int note;
+  };
+  std::vector<Call> calls;
+  const auto compose = [&](const Music& music, double start) {
+    int note = 48;
+    for (double at = start; at < music.until; at += music.every) {
+      calls.push_back({at, TimedNote::Kind::On, note});
+      calls.push_back({at + music.hold, TimedNote::Kind::Off, note});
+      note = note == 72 ? 48 : note + 1;
+    }
+    std::stable_sort(calls.begin(), calls.end(),
+                     [](const Call& a, const Call& b) { return a.at < b.at; });
+  };
+  // Only a first phrase waits for the pace.
+  const bool waits = phrases.front().waitsForPace;
+  for (const Music& music : phrases) {
+    if (!music.waitsForPace) compose(music, music.start);
+  }
+  std::size_t next = 0;
+  for (std::size_t k = 0; k < device.callbacks.size(); ++k) {
+    const double now = device.callbacks[k];
+    if (std::find(device.newStreams.begin(), device.newStreams.end(), k) !=
+        device.newStreams.end()) {
+      sim.renderer.Restart();
+    }
+    for (; next < calls.size() && calls[next].at <= now; ++next) {
+      const Call& call = calls[next];
+      sim.timeline.Add({call.at + kDelayUs, call.kind, call.note, 90}, call.at);
+    }
+    sim.renderer.Render(sim.synth, kPeriod, now);
+    if (waits && calls.empty() && sim.renderer.Paced()) compose(phrases.front(), now);
+  }
+  Performance performance;
+  for (const Call& call : calls) {
+    if (call.kind == TimedNote::Kind::On) performance.ons.push_back(call.at);
+  }
+  std::vector<bool> sounding(128);
+  for (const auto& [note, frame] : sim.synth.applied) {
+    sounding[note.note] = note.kind == TimedNote::Kind::On;
+    if (note.kind == TimedNote::Kind::On) {
+      performance.heard.push_back({note.due - kDelayUs, device.PlayTime(frame)});
+    }
+  }
+  for (int n = 0; n < 128; ++n) {
+    if (sounding[n]) performance.hanging.push_back(n);
+  }
+  performance.dropped = sim.timeline.Dropped();
+  performance.late = sim.renderer.LateNotes();
+  return performance;
+}
+
+Performance Perform(const Device& device, const Music& music) {
+  return Perform(device, std::vector<Music>{music});
+}
+
+// Every note in `heard` sounds the steady delay after its call, within one block.
+void ExpectSteady(const std::vector<Heard>& heard, const std::string& what) {
+  for (const Heard& h : heard) {
+    EXPECT_TRUE(Steady(h)) << what << ": the note called at " << h.call / 1000
+                           << " ms sounds after " << (h.sounds - h.call) / 1000 << " ms, not "
+                           << kSteadyUs / 1000 << " ms";
+  }
+}
+
 TEST(Timeline, ANoteStartsInTheBlockThatHoldsItsMomentAndALateOneAtOnce) {
   Simulation sim;
   sim.renderer.Render(sim.synth, kPeriod, 0);  // the clock starts: frame 0 at 0 µs
@@ -127,6 +302,48 @@ TEST(Timeline, ADeviceClockThatRunsFastOrSlowKeepsTheDelaySteady) {
     // callbacks' mean lateness, which the clock takes for the device's pace.
     EXPECT_NEAR(median, kDelayUs + kPeriodUs - 667 - 1500, 500) << "drift " << drift;
   }
+}
+
+// The first callbacks fill the device's buffer and say nothing about when
+// their frames play: notes called from the very first wait for its pace.
+TEST(Timeline, FromAColdStartEveryNoteSoundsTheSteadyDelayAfterItsCallNoneEarly) {
+  Device quick;  // the buffer filled at once
+  quick.At(0).After(500).Paced(60).PlaysFrom(0, 2);
+  Device uneven;  // the second callback well short of a period
+  uneven.At(0).After(8600).After(18'500).Paced(60).PlaysFrom(0, 2);
+  for (const auto& [name, device] : {std::pair{"quick", quick}, std::pair{"uneven", uneven}}) {
+    const Performance played = Perform(device, {.every = 7000, .until = 1e6});
+    ASSERT_EQ(played.heard.size(), played.ons.size()) << name << ": a note was lost";
+    ExpectSteady(played.heard, name);
+    EXPECT_EQ(played.late, 0) << name;
+    EXPECT_TRUE(played.hanging.empty()) << name;
+  }
+}
+
+TEST(Timeline, ADeviceSlowToBeginLosesNoNoteOfAStartThatWaitsAndDropsTheNotesCalledMeanwhile) {
+  Device slow;  // one callback, then nothing for 1.5 s, then its pace
+  slow.At(0).After(1.5e6).Paced(60).PlaysFrom(0, 2);
+  const double paced = slow.callbacks[2];
+
+  const Performance waited = Perform(slow, {.until = 2.5e6, .waitsForPace = true});
+  ASSERT_FALSE(waited.ons.empty());
+  EXPECT_GE(waited.ons.front(), paced) << "the start did not wait";
+  ASSERT_EQ(waited.heard.size(), waited.ons.size()) << "a note was lost";
+  ExpectSteady(waited.heard, "after the wait");
+  EXPECT_EQ(waited.dropped, 0);
+
+  // A start that gave up waiting: what was called long before the device
+  // took data is dropped and counted, and only the last 100 ms come late.
+  constexpr double kEvery = 20'000;
+  const Performance eager = Perform(slow, {.every = kEvery, .until = 2.5e6});
+  const double staleBefore = paced - NoteTimeline::kStaleAfterUs - kDelayUs;
+  EXPECT_EQ(eager.dropped, static_cast<std::int64_t>(eager.OnsCalledIn(0, staleBefore)));
+  EXPECT_EQ(eager.heard.size() + static_cast<std::size_t>(eager.dropped), eager.ons.size());
+  const auto late = std::count_if(eager.heard.begin(), eager.heard.end(),
+                                  [](const Heard& h) { return !Steady(h); });
+  EXPECT_LE(late, NoteTimeline::kStaleAfterUs / kEvery + 1) << "a burst at the start";
+  ExpectSteady(eager.CalledIn(paced - kDelayUs, 3e6), "once paced");
+  EXPECT_TRUE(eager.hanging.empty());
 }
 
 TEST(Timeline, NothingPilesUpWhileNoStreamRendersAndTheReleasesStillComeThrough) {
