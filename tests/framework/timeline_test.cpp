@@ -346,6 +346,53 @@ TEST(Timeline, ADeviceSlowToBeginLosesNoNoteOfAStartThatWaitsAndDropsTheNotesCal
   EXPECT_TRUE(eager.hanging.empty());
 }
 
+// The device runs dry for 300 ms mid-piece while the music goes on.
+TEST(Timeline, AfterADeviceStallTheNotesKeepTheSteadyDelayAndTheOnesCalledMeanwhileDoNotBurst) {
+  for (const bool refills : {false, true}) {
+    const char* name = refills ? "refills" : "resumes";
+    Device stalling;
+    stalling.At(0).After(1000).Paced(40).PlaysFrom(0, 2);
+    const std::size_t back = stalling.Stall(300'000, refills, 40);
+    const double resumed = stalling.callbacks[back];
+
+    constexpr double kEvery = 17'000;
+    const Performance played = Perform(stalling, {.every = kEvery, .until = 1.5e6});
+    ExpectSteady(played.CalledIn(0, stalling.callbacks[back - 1] + kPeriodUs - kDelayUs), name);
+    const std::vector<Heard> after = played.CalledIn(resumed, 2e6);
+    EXPECT_EQ(after.size(), played.OnsCalledIn(resumed, 2e6)) << name << ": a note was lost";
+    ExpectSteady(after, name);
+    const auto late = std::count_if(played.heard.begin(), played.heard.end(), [](const Heard& h) {
+      return h.sounds - h.call > kSteadyUs + 1;
+    });
+    EXPECT_LE(late, NoteTimeline::kStaleAfterUs / kEvery + 1) << name << ": a burst";
+    EXPECT_EQ(played.heard.size() + static_cast<std::size_t>(played.dropped), played.ons.size());
+    EXPECT_GT(played.dropped, 0) << name;
+    EXPECT_TRUE(played.hanging.empty()) << name;
+    if (refills) continue;
+    for (const Heard& h : played.heard) {
+      EXPECT_TRUE(Steady(h) || h.sounds - h.call > kSteadyUs) << "early: called at " << h.call;
+    }
+  }
+}
+
+// The last notes before a rest are called as the device stalls: nothing is
+// added while it is silent, so only the render thread can find them stale.
+TEST(Timeline, NotesCalledAsTheDeviceStallsAreDroppedNotBurstOutAndTheirReleasesComeThrough) {
+  Device stalling;
+  stalling.At(0).After(1000).Paced(30).PlaysFrom(0, 2);
+  const double stalled = stalling.callbacks.back() + kPeriodUs;
+  stalling.Stall(300'000, false, 30);
+
+  const Performance played = Perform(stalling, {.every = 20'000, .until = stalled + 40'000});
+  // Due while the device is silent, and stale once it takes up again.
+  const std::size_t meanwhile = played.OnsCalledIn(stalled - kDelayUs, 2e6);
+  ASSERT_GT(meanwhile, 2u);
+  EXPECT_EQ(played.dropped, static_cast<std::int64_t>(meanwhile));
+  EXPECT_EQ(played.heard.size() + meanwhile, played.ons.size());
+  ExpectSteady(played.heard, "no note comes late");
+  EXPECT_TRUE(played.hanging.empty()) << "a note that sounded before the stall was never released";
+}
+
 TEST(Timeline, NothingPilesUpWhileNoStreamRendersAndTheReleasesStillComeThrough) {
   NoteTimeline timeline;
   // Ten seconds of music with no stream: only what is still due stays.
