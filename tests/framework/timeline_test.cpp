@@ -393,6 +393,21 @@ TEST(Timeline, NotesCalledAsTheDeviceStallsAreDroppedNotBurstOutAndTheirReleases
   EXPECT_TRUE(played.hanging.empty()) << "a note that sounded before the stall was never released";
 }
 
+// A stream after another counts its frames from zero, at a moment of its own.
+TEST(Timeline, ASecondStreamLearnsItsDeviceAnewAndPlacesItsNotesRight) {
+  Device device;
+  device.At(0).After(1000).Paced(40).PlaysFrom(0, 2);
+  const std::size_t second = device.callbacks.size();
+  device.NewStreamAt(5e6).After(500).Paced(40).PlaysFrom(second, second + 2);
+
+  const Performance played = Perform(
+      device, {{.every = 9000, .until = 0.7e6}, {.start = 5e6, .every = 9000, .until = 5.7e6}});
+  ASSERT_EQ(played.heard.size(), played.ons.size()) << "a note was lost";
+  ExpectSteady(played.CalledIn(0, 1e6), "first stream");
+  ExpectSteady(played.CalledIn(5e6, 6e6), "second stream");
+  EXPECT_EQ(played.late, 0);
+}
+
 TEST(Timeline, NothingPilesUpWhileNoStreamRendersAndTheReleasesStillComeThrough) {
   NoteTimeline timeline;
   // Ten seconds of music with no stream: only what is still due stays.
