@@ -52,8 +52,9 @@ namespace sound {
 void InstallSink(std::shared_ptr<NoteSink> sink);
 std::shared_ptr<NoteSink> CurrentSink();
 void Prepare();
-// The start of a performance waits for the output this long at most.
-inline constexpr std::chrono::milliseconds kOutputWaitLimit{2000};
+// The start of a performance waits for the output this long at most: a
+// device may take 2 s after it opens to begin, and opening takes a little.
+inline constexpr std::chrono::milliseconds kOutputWaitLimit{2500};
 // On a mode thread, without the baton, before its first note.
 void AwaitOutput(const std::function<bool()>& cancelled);
 bool IsSounding(int note);
