@@ -1,17 +1,32 @@
-// The real synthesiser, rendered offline: a note sounds, its release silences it.
+// The real synthesiser, rendered offline: a note sounds, its release
+// silences it. Through a stand-in output that calls back at its own pace:
+// a start waits for that pace, and each note is applied at the frame of its
+// call plus the sink's delay.
 #include "framework/sound/fluid_sink.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "framework/core/clock.h"
 #include "framework/sound/soundfont.h"
+#include "support/paced_stand_in.h"
 
 namespace {
+
+using namespace std::chrono_literals;
+using fw::clock::RealNow;
+using testing_support::PacedStandIn;
+using testing_support::StandInLog;
 
 // An empty folder of this process's own: other engineers' test runs share /tmp.
 std::filesystem::path EmptyFolder(const std::string& name) {
@@ -34,6 +49,105 @@ TEST(FluidSinkTest, ANoteSoundsAndItsReleaseDiesAwayWithThePianoProgram) {
   sink.NoteOff(60);
   sink.RenderPeak(44100 * 2);  // the release tail and the reverb die away
   EXPECT_LT(sink.RenderPeak(4410), 1e-3f) << "silent after the release";
+}
+
+// Bounds a hang only; nothing here is a timing requirement.
+constexpr auto kHang = 60s;
+
+// The sink opened through a stand-in. The stream is never closed as idle
+// while a test runs, however long the machine holds the test up.
+struct SinkOnStandIn {
+  explicit SinkOnStandIn(const std::string& soundFont)
+      : sink(soundFont,
+             [log = log](fw::sound::TimelineRenderer& renderer) {
+               return std::make_unique<PacedStandIn>(renderer, log);
+             },
+             {.idleBeforeClose = std::chrono::hours(1)}) {
+    log->sampleRate = sink.SampleRate();
+  }
+  std::shared_ptr<StandInLog> log = std::make_shared<StandInLog>();
+  fw::sound::FluidSynthSink sink;
+};
+
+struct Called {
+  int note;
+  double before;  // real clock around the call
+  double after;
+};
+
+// Calls notes one after another, each a little after the last.
+std::vector<Called> CallNotes(fw::sound::FluidSynthSink& sink, int count) {
+  std::vector<Called> calls;
+  for (int i = 0; i < count; ++i) {
+    const double before = RealNow();
+    sink.NoteOn(40 + i, 90);
+    calls.push_back({40 + i, before, RealNow()});
+    std::this_thread::sleep_for(4ms);  // spreads them over periods; any spacing will do
+  }
+  return calls;
+}
+
+// Until the stand-in has called back well past the last note's moment, so
+// that every note was either applied or dropped.
+bool RenderedPast(const StandInLog& log, double moment) {
+  for (const auto until = std::chrono::steady_clock::now() + kHang;
+       std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(1ms)) {
+    const std::vector<StandInLog::Callback> callbacks = log.Callbacks();
+    if (callbacks.size() >= 3 && callbacks[callbacks.size() - 3].at > moment) return true;
+  }
+  return false;
+}
+
+// Each note is applied in the block that holds its call plus the delay, by
+// the stand-in's own pace. The clock learns that pace from callbacks that
+// come late by up to the worst lateness seen, and may misjudge it by about
+// as much again.
+void ExpectEachAppliedAtItsCallPlusTheDelay(const StandInLog& log, const std::vector<Called>& calls,
+                                            double delay) {
+  const double block = fw::sound::TimelineRenderer::kBlock * 1e6 / log.sampleRate;
+  const double jitter = 2 * log.WorstLateness();
+  const std::vector<StandInLog::Applied> applied = log.Notes();
+  for (const Called& call : calls) {
+    const auto found = std::find_if(applied.begin(), applied.end(), [&](const auto& a) {
+      return a.note.kind == fw::sound::TimedNote::Kind::On && a.note.note == call.note;
+    });
+    ASSERT_NE(found, applied.end()) << "note " << call.note << " was never applied";
+    const double meant = log.MeantFor(found->frame);
+    EXPECT_GE(meant, call.before + delay - block - jitter)
+        << "note " << call.note << " early by " << (call.before + delay - meant) / 1000 << " ms";
+    EXPECT_LE(meant, call.after + delay + jitter)
+        << "note " << call.note << " late by " << (meant - call.after - delay) / 1000 << " ms";
+  }
+}
+
+// Notes called once the start has waited: none lost, each where it belongs.
+void PlayAndExpectEachNoteAtItsCallPlusTheDelay(SinkOnStandIn& output) {
+  const std::vector<Called> calls = CallNotes(output.sink, 24);
+  ASSERT_TRUE(RenderedPast(*output.log, calls.back().after + output.sink.Delay()));
+  EXPECT_EQ(output.log->NoteOns(), calls.size()) << "a note was lost";
+  EXPECT_EQ(output.sink.DroppedNotes(), 0);
+  ExpectEachAppliedAtItsCallPlusTheDelay(*output.log, calls, output.sink.Delay());
+}
+
+TEST(FluidSinkTest, AStartWaitsForTheOutputsPaceEvenIfSlowToBeginThenLosesNoNoteAndPlacesEach) {
+  const auto soundFont = fw::sound::FindSoundFont();
+  ASSERT_TRUE(soundFont) << "the test command installs the SoundFont";
+  for (const auto pause : {0ms, 300ms}) {
+    SCOPED_TRACE(pause.count() > 0 ? "slow to begin" : "at once");
+    SinkOnStandIn output(*soundFont);
+    output.log->pauseAfterFirst = pause;
+    output.sink.Prepare();
+    ASSERT_TRUE(output.sink.AwaitOutput(kHang));
+    const double ready = RealNow();
+    // The pace shows in a callback a period after the one before: the
+    // second, or after a pause the one after the first back.
+    const std::size_t paced = pause.count() > 0 ? 2 : 1;
+    const std::vector<StandInLog::Callback> before = output.log->Callbacks();
+    ASSERT_GT(before.size(), paced) << "ready before the output took data at its pace";
+    EXPECT_GE(ready, before[paced].at);
+
+    PlayAndExpectEachNoteAtItsCallPlusTheDelay(output);
+  }
 }
 
 TEST(SoundFontTest, DefaultFirstThenAnyOtherSoundFontThenNone) {
