@@ -150,6 +150,39 @@ TEST(FluidSinkTest, AStartWaitsForTheOutputsPaceEvenIfSlowToBeginThenLosesNoNote
   }
 }
 
+TEST(FluidSinkTest, AStartGivesUpWaitingWithoutAnOutputAndWhenCancelled) {
+  const auto soundFont = fw::sound::FindSoundFont();
+  ASSERT_TRUE(soundFont) << "the test command installs the SoundFont";
+  {
+    SinkOnStandIn output(*soundFont);
+    output.log->answers = false;
+    testing::internal::CaptureStderr();
+    output.sink.Prepare();
+    // Were the failed attempt missed, this would wait out the hour.
+    EXPECT_FALSE(output.sink.AwaitOutput(std::chrono::hours(1)));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("no usable audio device"),
+              std::string::npos);
+    EXPECT_EQ(output.log->Opens(), 1);
+  }
+  // An output that opens but takes data at its pace only once released:
+  // the cancel releases it, so a wait that went on past the cancel would end ready.
+  SinkOnStandIn output(*soundFont);
+  output.log->pauseAfterFirst = std::chrono::hours(1);
+  output.sink.Prepare();
+  int looks = 0;
+  int cancelledAt = 0;
+  const auto cancelled = [&] {
+    ++looks;
+    if (output.log->Callbacks().empty()) return false;
+    if (cancelledAt == 0) cancelledAt = looks;
+    output.log->Release();
+    return true;
+  };
+  EXPECT_FALSE(output.sink.AwaitOutput(kHang, cancelled));
+  EXPECT_GT(cancelledAt, 0) << "the wait ran out instead";
+  EXPECT_EQ(looks, cancelledAt) << "the wait went on after the cancel";
+}
+
 TEST(SoundFontTest, DefaultFirstThenAnyOtherSoundFontThenNone) {
   namespace fs = std::filesystem;
   const fs::path folder = EmptyFolder("velumbra-sf2-test");
