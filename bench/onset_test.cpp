@@ -273,7 +273,7 @@ TEST(ColdStarts, FirstNotesAgainstTheSameStartsLaterNotesOrTheTypicalDelay) {
   }
   const auto match = bench::MatchOnsets(calls, heard);
   ASSERT_EQ(match.missing, 4u);
-  const auto starts = bench::ColdStartFigures(calls, heard, match, 8);
+  const auto starts = bench::ColdStartFigures(calls, heard, heard, match, 8);
   ASSERT_EQ(starts.size(), 3u);
 
   EXPECT_EQ(starts[0].heard, 8u);
@@ -295,17 +295,149 @@ TEST(ColdStarts, FirstNotesAgainstTheSameStartsLaterNotesOrTheTypicalDelay) {
 
   EXPECT_NEAR(*bench::WorstLeadOffset(starts), 23.2e3, 1e-6);
   // A last start cut short still has its own figures.
-  EXPECT_EQ(bench::ColdStartFigures(calls, heard, match, 10).back().notes, 4u);
+  EXPECT_EQ(bench::ColdStartFigures(calls, heard, heard, match, 10).back().notes, 4u);
   for (const auto& start : starts) EXPECT_EQ(start.sounded, start.heard);
 
   // The recording's timeline broke by 1.2 s during the second start: its
-  // notes are matched to nothing, yet counted as sounded.
+  // notes are matched to nothing, yet counted as sounded, and on the
+  // recording's frames, which did not break, still heard in their places.
+  const std::vector<double> frames = heard;
   for (std::size_t i = 8; i < 15; ++i) heard[i] += 1.2e6;
   const auto broken = bench::MatchOnsets(calls, heard);
-  const auto brokenStarts = bench::ColdStartFigures(calls, heard, broken, 8);
+  const auto brokenStarts = bench::ColdStartFigures(calls, heard, frames, broken, 8);
   EXPECT_EQ(brokenStarts[1].heard, 0u);
   EXPECT_EQ(brokenStarts[1].sounded, 7u);
   EXPECT_EQ(brokenStarts[2].sounded, 5u);
+  EXPECT_EQ(brokenStarts[1].spacing.heard, 7u);
+  EXPECT_FALSE(brokenStarts[1].spacing.leadOffsets[1]);
+  EXPECT_NEAR(*brokenStarts[1].spacing.leadOffsets[0], 0, 1e-6);
+}
+
+// A start of 8 notes 175 ms apart (the first steps of "one shot"), called a
+// few µs late, and their onsets on a recording's own frames: another origin,
+// a sink clock 200 ppm fast, 51.4 ms of delay and the block's 0-1.45 ms.
+struct ColdStartNotes {
+  std::vector<double> calls, own;
+};
+ColdStartNotes OnFrames(double firstCall, double origin) {
+  ColdStartNotes notes;
+  for (int k = 0; k < 8; ++k) {
+    notes.calls.push_back(firstCall + k * 175e3 + (k * 37 % 11));
+    const double block = (k * 5 % 8) * 1450.0 / 7;
+    notes.own.push_back(origin + (notes.calls.back() - firstCall) * 1.0002 + 51.4e3 - block);
+  }
+  return notes;
+}
+
+TEST(ColdStartSpacing, ACleanStartPassesAFirstNoteAPeriodOffIsCaught) {
+  const ColdStartNotes clean = OnFrames(7.3e9, 123e6);
+  const auto passed = bench::MeasureSpacing(clean.calls, clean.own, 60e3);
+  EXPECT_EQ(passed.heard, 8u);
+  EXPECT_EQ(passed.extra, 0u);
+  EXPECT_TRUE(passed.fromLaterNotes);
+  ASSERT_EQ(passed.leadOffsets.size(), bench::kLeadNotes);
+  for (const auto& offset : passed.leadOffsets) {
+    ASSERT_TRUE(offset);
+    EXPECT_LT(std::abs(*offset), 1.5e3);
+  }
+  EXPECT_LT(std::abs(*passed.worstLaterOffset), 1.5e3);
+  EXPECT_EQ(passed.bursts, 0u);
+  EXPECT_LT(*passed.mostCloser, bench::kBurstUs);
+
+  ColdStartNotes early = clean;
+  early.own[0] -= 23.2e3;
+  const auto caught = bench::MeasureSpacing(early.calls, early.own, 60e3);
+  EXPECT_EQ(caught.heard, 8u);
+  EXPECT_NEAR(*caught.leadOffsets[0], -23.2e3, 1.5e3);
+  EXPECT_NEAR(*caught.leadOffsets[1], 0, 1.5e3);
+  EXPECT_EQ(caught.bursts, 0u) << "further from the next note, not closer";
+
+  // A period late: as far off, and closer to the next note than its call.
+  ColdStartNotes late = clean;
+  late.own[0] += 23.2e3;
+  const auto burst = bench::MeasureSpacing(late.calls, late.own, 60e3);
+  EXPECT_NEAR(*burst.leadOffsets[0], 23.2e3, 1.5e3);
+  EXPECT_EQ(burst.bursts, 1u);
+  EXPECT_NEAR(*burst.mostCloser, 23.2e3, 1.5e3);
+}
+
+TEST(ColdStartSpacing, BurstsAnywhereInTheStartAreCounted) {
+  ColdStartNotes notes = OnFrames(2e6, 0);
+  notes.own[0] += 20e3;  // the first two notes 20 ms closer than their calls
+  notes.own[2] += 40e3;  // the third crowds the fourth
+  notes.own[6] += 8e3;   // a later pair only 8 ms closer
+  const auto spacing = bench::MeasureSpacing(notes.calls, notes.own, 60e3);
+  EXPECT_EQ(spacing.heard, 8u);
+  EXPECT_EQ(spacing.bursts, 3u);
+  EXPECT_NEAR(*spacing.mostCloser, 40e3, 1.5e3);
+  EXPECT_NEAR(*spacing.leadOffsets[2], 40e3, 1.5e3);
+  EXPECT_NEAR(*spacing.worstLaterOffset, 8e3, 1.5e3);
+
+  // Two notes so close that they sound as one onset: one is missing, and
+  // the onset is still set against its neighbours.
+  ColdStartNotes merged = OnFrames(2e6, 0);
+  merged.own.erase(merged.own.begin());
+  merged.own[0] -= 20e3;
+  const auto one = bench::MeasureSpacing(merged.calls, merged.own, 60e3);
+  EXPECT_EQ(one.heard, 7u);
+  EXPECT_FALSE(one.leadOffsets[0]);
+  EXPECT_NEAR(*one.leadOffsets[1], -20e3, 1.5e3);
+}
+
+TEST(ColdStartSpacing, EqualStepsAndANoteLostTheRestKeepTheirPlaces) {
+  // With every step the same, a shift by one step fits as well; the lost
+  // note is named where a cold start loses one: at the start.
+  ColdStartNotes first = OnFrames(2e6, 5e6);
+  first.own.erase(first.own.begin());
+  const auto lostFirst = bench::MeasureSpacing(first.calls, first.own, 60e3);
+  EXPECT_EQ(lostFirst.heard, 7u);
+  EXPECT_FALSE(lostFirst.leadOffsets[0]);
+  for (std::size_t k = 1; k < bench::kLeadNotes; ++k) {
+    EXPECT_LT(std::abs(*lostFirst.leadOffsets[k]), 1.5e3) << k;
+  }
+  EXPECT_EQ(lostFirst.bursts, 0u);
+  ColdStartNotes last = OnFrames(2e6, 5e6);
+  last.own.pop_back();
+  const auto lostLast = bench::MeasureSpacing(last.calls, last.own, 60e3);
+  EXPECT_EQ(lostLast.heard, 7u);
+  EXPECT_FALSE(lostLast.leadOffsets[0]) << "the same frames as a start that lost its first";
+
+  ColdStartNotes middle = OnFrames(2e6, 5e6);
+  middle.own.erase(middle.own.begin() + 2);
+  const auto lostThird = bench::MeasureSpacing(middle.calls, middle.own, 60e3);
+  EXPECT_EQ(lostThird.heard, 7u);
+  EXPECT_TRUE(lostThird.leadOffsets[0]);
+  EXPECT_FALSE(lostThird.leadOffsets[2]);
+  EXPECT_EQ(lostThird.bursts, 0u);
+
+  EXPECT_EQ(bench::MeasureSpacing(first.calls, {}, 60e3).heard, 0u);
+}
+
+TEST(ColdStarts, OnTheRecordingsFramesWhateverTheReadsSay) {
+  // Three starts 5 s apart. The reads put each start's onsets up to 0.8 s
+  // off, the second's last three 3.5 s back, nearer the first start; the
+  // frames hold, with the second start's first note a period early.
+  std::vector<double> calls, clock, own;
+  const std::vector<double> misread = {-0.8e6, 0.6e6, 0.3e6};
+  for (int start = 0; start < 3; ++start) {
+    const ColdStartNotes notes = OnFrames(1e9 + start * 5e6, 40e6 + start * 5.1e6);
+    for (std::size_t k = 0; k < notes.calls.size(); ++k) {
+      calls.push_back(notes.calls[k]);
+      own.push_back(notes.own[k] - (start == 1 && k == 0 ? 23.2e3 : 0));
+      const double stepBack = start == 1 && k >= 5 ? -3.5e6 : 0;
+      clock.push_back(notes.calls[k] + 51.4e3 + misread[start] + stepBack);
+    }
+  }
+  const auto match = bench::MatchOnsets(calls, clock);
+  const auto starts = bench::ColdStartFigures(calls, clock, own, match, 8);
+  ASSERT_EQ(starts.size(), 3u);
+  for (const auto& start : starts) {
+    EXPECT_EQ(start.sounded, 8u);
+    EXPECT_EQ(start.spacing.heard, 8u);
+    EXPECT_EQ(start.spacing.bursts, 0u);
+  }
+  EXPECT_LT(starts[1].heard, 8u) << "by the clock";
+  EXPECT_NEAR(*bench::WorstSpacingLeadOffset(starts), -23.2e3, 1.5e3);
 }
 
 // Reads every 441 frames of a stream whose frame f plays at played(f); the

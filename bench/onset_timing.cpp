@@ -249,9 +249,13 @@ int main(int argc, char** argv) {
   if (!clock) return Fail("no read of the recording had a latency");
   const std::vector<std::int16_t>& samples = recorder.Samples();
   const double reference = bench::ReferencePeak(samples, rate);
-  std::vector<double> onsets;
+  // Each onset on the real clock through the reads, and on the recording's
+  // own frames, which hold where the reads' timestamps do not.
+  std::vector<double> onsets, ownOnsets;
   for (const bench::Onset& onset : bench::FindOnsets(samples, rate, reference)) {
-    onsets.push_back(clock->Time(static_cast<double>(onset.frame) - attack->frames));
+    const double frame = static_cast<double>(onset.frame) - attack->frames;
+    onsets.push_back(clock->Time(frame));
+    ownOnsets.push_back(frame / rate * 1e6);
   }
   const bench::OnsetMatch match = bench::MatchOnsets(played.calls, onsets);
 
@@ -280,7 +284,9 @@ int main(int argc, char** argv) {
   line.Add("off_notes", static_cast<long long>(match.offNotes));
   line.Add("off_ms_worst", Ms(match.worstOffset), 2);
   AddDelays(line, "", delays);
-  const auto starts = bench::ColdStartFigures(played.calls, onsets, match, coldNotes);
+  const auto starts =
+      cold ? bench::ColdStartFigures(played.calls, onsets, ownOnsets, match, coldNotes)
+           : std::vector<bench::ColdStart>{};
   if (cold) {
     AddColdStarts(line, starts, records);
   } else {
