@@ -125,11 +125,64 @@ std::optional<double> Ms(std::optional<double> us) {
   return us ? std::optional<double>(*us / 1e3) : std::nullopt;
 }
 
+// A start's notes against each other on the recording's frames.
+void AddStartSpacing(bench::SummaryLine& line, const bench::StartSpacing& spacing) {
+  line.Add("frame_heard", static_cast<long long>(spacing.heard));
+  line.Add("frame_extra", static_cast<long long>(spacing.extra));
+  line.Add("frame_reference", std::string(spacing.fromLaterNotes ? "later" : "start"));
+  for (std::size_t k = 0; k < spacing.leadOffsets.size(); ++k) {
+    line.Add("frame_lead" + std::to_string(k + 1) + "_off_ms", Ms(spacing.leadOffsets[k]), 2);
+  }
+  line.Add("frame_later_off_ms_worst", Ms(spacing.worstLaterOffset), 2);
+  line.Add("frame_bursts", static_cast<long long>(spacing.bursts));
+  line.Add("frame_closer_ms_max", Ms(spacing.mostCloser), 2);
+}
+
+// The same over all starts.
+struct SpacingTotals {
+  long long allHeard = 0, missing = 0, leadMissing = 0, bursts = 0, startsWithBursts = 0;
+  std::vector<double> leads;
+  std::optional<double> worstLater, mostCloser;
+
+  void Count(const bench::ColdStart& start) {
+    const bench::StartSpacing& spacing = start.spacing;
+    if (spacing.heard == start.notes) ++allHeard;
+    missing += static_cast<long long>(start.notes - spacing.heard);
+    for (const auto& offset : spacing.leadOffsets) {
+      if (offset) {
+        leads.push_back(*offset);
+      } else {
+        ++leadMissing;
+      }
+    }
+    bench::KeepFurthest(worstLater, spacing.worstLaterOffset);
+    bursts += static_cast<long long>(spacing.bursts);
+    if (spacing.bursts > 0) ++startsWithBursts;
+    if (spacing.mostCloser && (!mostCloser || *spacing.mostCloser > *mostCloser)) {
+      mostCloser = spacing.mostCloser;
+    }
+  }
+  void Add(bench::SummaryLine& line, const std::vector<bench::ColdStart>& starts) const {
+    line.Add("frame_starts_all_heard", allHeard);
+    line.Add("frame_missing", missing);
+    line.Add("frame_lead_missing", leadMissing);
+    line.Add("frame_lead_off_ms_min", Ms(bench::Percentile(leads, 0)), 2);
+    line.Add("frame_lead_off_ms_median", Ms(bench::Percentile(leads, 50)), 2);
+    line.Add("frame_lead_off_ms_max", Ms(bench::Percentile(leads, 100)), 2);
+    line.Add("frame_lead_off_ms_worst", Ms(bench::WorstSpacingLeadOffset(starts)), 2);
+    line.Add("frame_later_off_ms_worst", Ms(worstLater), 2);
+    line.Add("frame_bursts", bursts);
+    line.Add("frame_starts_with_bursts", startsWithBursts);
+    line.Add("frame_closer_ms_max", Ms(mostCloser), 2);
+  }
+};
+
 // One line a start on stdout, then the figures over all starts.
 void AddColdStarts(bench::SummaryLine& line, const std::vector<bench::ColdStart>& starts,
                    const std::vector<bench::StartRecord>& records) {
   std::vector<double> leads, awaits;
   long long allHeard = 0, allSounded = 0, awaited = 0, leadMissing = 0;
+  SpacingTotals spacing;
   for (std::size_t i = 0; i < starts.size(); ++i) {
     const bench::ColdStart& start = starts[i];
     const bench::StartRecord& record = records[i];
@@ -152,7 +205,9 @@ void AddColdStarts(bench::SummaryLine& line, const std::vector<bench::ColdStart>
     }
     each.Add("late_notes", static_cast<long long>(record.lateNotes));
     each.Add("dropped_notes", static_cast<long long>(record.droppedNotes));
+    AddStartSpacing(each, start.spacing);
     std::printf("%s\n", each.Text().c_str());
+    spacing.Count(start);
     if (start.heard == start.notes) ++allHeard;
     if (start.sounded == start.notes) ++allSounded;
     if (record.awaited) ++awaited;
@@ -169,6 +224,7 @@ void AddColdStarts(bench::SummaryLine& line, const std::vector<bench::ColdStart>
   line.Add("lead_off_ms_median", Ms(bench::Percentile(leads, 50)), 2);
   line.Add("lead_off_ms_max", Ms(bench::Percentile(leads, 100)), 2);
   line.Add("lead_off_ms_worst", Ms(bench::WorstLeadOffset(starts)), 2);
+  spacing.Add(line, starts);
 }
 
 int Fail(const std::string& why) {
