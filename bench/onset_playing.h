@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/monitor_recorder.h"
+#include "framework/core/note_player.h"
 #include "framework/sound/fluid_sink.h"
 
 namespace bench {
@@ -49,6 +50,6 @@ std::vector<StartRecord> PlayColdStarts(fw::sound::FluidSynthSink& sink,
                                         std::size_t notes, Played& played);
 
 // A start waits this long for the output, as a mode thread does.
-inline constexpr std::chrono::milliseconds kOutputWait{2000};
+inline constexpr std::chrono::milliseconds kOutputWait = fw::sound::kOutputWaitLimit;
 
 }  // namespace bench
