@@ -6,8 +6,11 @@
 # PulseAudio protocol). The sink is an object of pipewire itself, so it
 # outlives a restart of pipewire-pulse, and it drives the graph on its own
 # timer as a sound card's clock would. WirePlumber quits without a session bus,
-# hence a private dbus-daemon. The caller owns XDG_RUNTIME_DIR (mode 700),
-# where the sockets go; configuration, state and logs go to PIPEWIRE_DIR.
+# hence a private dbus-daemon. A mono recording of the stereo sink gets the
+# mean of its channels, as PulseAudio gives it, not their sum at -3 dB each,
+# so that levels read the same on both servers. The caller owns
+# XDG_RUNTIME_DIR (mode 700), where the sockets go; configuration, state and
+# logs go to PIPEWIRE_DIR.
 
 PIPEWIRE_DIR=''
 PIPEWIRE_BUS_PID=''
@@ -43,6 +46,9 @@ EOF
   cat >"$config/pipewire-pulse.conf.d/socket.conf" <<EOF
 pulse.properties = {
     server.address = [ "unix:$socket" ]
+}
+stream.properties = {
+    channelmix.normalize = true
 }
 EOF
 }
