@@ -26,8 +26,6 @@ build() {
 # (for its CPU).
 PULSE_PID=
 SERVER_PIDS=()
-# pulseaudio's default rate, which start_pulse's sink takes.
-readonly SERVER_RATE=44100
 
 # Our own server in its own runtime folder, so that no other server is touched.
 # Arguments are passed on to the server (e.g. a log level).
@@ -47,7 +45,8 @@ start_pulse() {
 # shellcheck source=../../tests/e2e/pipewire_server.sh
 source "$REPO_DIR/tests/e2e/pipewire_server.sh"
 
-# The same on PipeWire, at the same rate. Arguments are PulseAudio's: a
+# The same on PipeWire, its graph at PipeWire's own default rate (48 kHz, as on
+# a desktop; PIPEWIRE_RATE for another). Arguments are PulseAudio's: a
 # --load=MODULE ARGS is loaded through the pulse server once it answers; the
 # others (log options) have no PipeWire equivalent and are left out.
 start_pipewire() {
@@ -55,7 +54,7 @@ start_pipewire() {
   mkdir -p "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
   rm -rf "$OUT_DIR/pipewire"  # no state of an earlier run (default sink, stream volumes)
-  pipewire_configure "$OUT_DIR/pipewire" bench "$SERVER_RATE" "$XDG_RUNTIME_DIR/pulse/native"
+  pipewire_configure "$OUT_DIR/pipewire" bench "${PIPEWIRE_RATE:-48000}" "$XDG_RUNTIME_DIR/pulse/native"
   pipewire_start_bus || { echo "dbus-daemon did not start; see $OUT_DIR/pipewire" >&2; return 1; }
   pipewire_start || { echo "PipeWire did not start; see $OUT_DIR/pipewire" >&2; return 1; }
   SERVER_PIDS=("${PIPEWIRE_PIDS[@]}")
