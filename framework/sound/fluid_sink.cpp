@@ -181,6 +181,8 @@ void FluidSynthSink::ProgramChange(int program) {
       heldProgram_ = program;
       return;
     }
+    // No SoundFont: the failure has been told once; the synthesiser would add a warning.
+    if (soundFontId_ == FLUID_FAILED) return;
   }
   fluid_synth_program_change(synth_, kMusicChannel, program);
 }
