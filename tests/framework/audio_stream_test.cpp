@@ -187,7 +187,7 @@ TEST_F(AudioStreamTest, WhileALostStreamClosesANoteWaitsForTheQuietRetryAStartTr
   device_.closeBlocks = false;
   ASSERT_TRUE(Eventually([&] {
     stream_.NoteStarted();
-    return device_.opens == 2;
+    return device_.opens >= 2;  // more if this thread was held up
   }));
   ASSERT_TRUE(Eventually([&] { return !stream_.Opening(); }));
   EXPECT_EQ(device_.probes, 1) << "a note probed every output";
