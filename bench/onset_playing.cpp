@@ -26,6 +26,9 @@ bool WaitForStreamClosed(const fw::sound::FluidSynthSink& sink) {
     if (fw::clock::RealNow() - from > kCloseLimitUs) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  // Not open is also still closing (tens of ms): a start then waits for the
+  // close too, which a person pressing start seconds later never sees.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   return true;
 }
 
