@@ -279,8 +279,10 @@ int main(int argc, char** argv) {
   bench::Played played;
   std::vector<bench::StartRecord> records;
   if (cold) {
+    // The frame figures need no steady latency; only the clock's figures do.
     if (!bench::WaitForSteadyTimeline(recorder, sink, rate, false)) {
-      return Fail("the recording's latency did not settle");
+      std::fprintf(stderr, "onset_timing: the recording's latency did not settle; "
+                           "the clock's figures will not hold, the frames' will\n");
     }
     records = bench::PlayColdStarts(sink, steps.starts, *options.coldStarts, coldNotes, played);
     if (records.empty()) return Fail("the audio stream did not close as idle");
