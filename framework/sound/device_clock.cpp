@@ -20,6 +20,7 @@ DeviceClock::DeviceClock(double sampleRate)
 
 void DeviceClock::Restart() {
   started_ = false;
+  afterFirst_ = false;
   paced_ = false;
   usPerFrame_ = nominalUsPerFrame_;
 }
@@ -40,8 +41,11 @@ void DeviceClock::Observe(std::int64_t frame, double now) {
   if (frames <= 0) return;
   const double period = frames * usPerFrame_;
   if (!paced_) {
-    // Each callback re-anchors until one comes at the pace of playing.
-    paced_ = std::abs(now - time_ - period) <= kPaceTolerance * period;
+    // Each callback re-anchors until one comes at the pace of playing. The
+    // second callback's distance from the first only says how long the
+    // device took to take its first data, even where it looks like a period.
+    paced_ = afterFirst_ && std::abs(now - time_ - period) <= kPaceTolerance * period;
+    afterFirst_ = true;
     frame_ = frame;
     time_ = now;
     startTime_ = now;

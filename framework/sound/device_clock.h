@@ -29,6 +29,7 @@ class DeviceClock {
  private:
   double nominalUsPerFrame_;
   bool started_ = false;
+  bool afterFirst_ = false;
   bool paced_ = false;
   std::int64_t frame_ = 0;
   double time_ = 0;

@@ -253,14 +253,15 @@ void ExpectSteady(const std::vector<Heard>& heard, const std::string& what) {
 
 TEST(Timeline, ANoteStartsInTheBlockThatHoldsItsMomentAndALateOneAtOnce) {
   Simulation sim;
-  sim.renderer.Render(sim.synth, kPeriod, 0);  // the clock starts: frame 0 at 0 µs
+  // The buffer fills, then the device asks at its pace: frame 1024 at 0 µs.
+  sim.renderer.Render(sim.synth, kPeriod, -1000);
+  sim.renderer.Render(sim.synth, kPeriod, 0);
   // Moments spread over the next period's blocks, a few on block edges; dues come in call order.
-  const std::vector<double> frames = {1030, 1087, 1088, 1151, 1152, 1500, 2047};
-  for (double frame : frames) {
-    sim.timeline.Add({frame * 1e6 / kRate, TimedNote::Kind::On, 60, 90}, 0);
-  }
+  const std::vector<double> frames = {2054, 2111, 2112, 2175, 2176, 2524, 3071};
+  const auto timeOf = [](double frame) { return (frame - kPeriod) * 1e6 / kRate; };
+  for (double frame : frames) sim.timeline.Add({timeOf(frame), TimedNote::Kind::On, 60, 90}, 0);
   sim.renderer.Render(sim.synth, kPeriod, kPeriodUs);
-  sim.timeline.Add({500 * 1e6 / kRate, TimedNote::Kind::On, 61, 90}, kPeriodUs);  // already gone
+  sim.timeline.Add({timeOf(1524), TimedNote::Kind::On, 61, 90}, kPeriodUs);  // already gone
   sim.renderer.Render(sim.synth, kPeriod, 2 * kPeriodUs);
   ASSERT_EQ(sim.synth.applied.size(), frames.size() + 1);
   for (std::size_t i = 0; i < frames.size(); ++i) {
@@ -268,7 +269,7 @@ TEST(Timeline, ANoteStartsInTheBlockThatHoldsItsMomentAndALateOneAtOnce) {
     EXPECT_EQ(sim.synth.applied[i].frame, block) << "note meant for frame " << frames[i];
   }
   EXPECT_EQ(sim.synth.applied.back().note.note, 61);
-  EXPECT_EQ(sim.synth.applied.back().frame, 2048) << "a late note waits for nothing";
+  EXPECT_EQ(sim.synth.applied.back().frame, 3072) << "a late note waits for nothing";
   EXPECT_EQ(sim.renderer.LateNotes(), 1);
 }
 
@@ -331,6 +332,17 @@ TEST(Timeline, ADeviceSlowToBeginLosesNoNoteOfAStartThatWaitsAndDropsTheNotesCal
   ASSERT_EQ(waited.heard.size(), waited.ons.size()) << "a note was lost";
   ExpectSteady(waited.heard, "after the wait");
   EXPECT_EQ(waited.dropped, 0);
+
+  // A second callback nearly a period after the first, then a stall: the
+  // device only took its first data; its pace begins after the stall.
+  Device hesitant;
+  hesitant.At(0).After(0.93 * kPeriodUs).After(58'000).Paced(60).PlaysFrom(0, 2);
+  const Performance afterStall = Perform(hesitant, {.until = 1e6, .waitsForPace = true});
+  ASSERT_FALSE(afterStall.ons.empty());
+  EXPECT_GE(afterStall.ons.front(), hesitant.callbacks[3]) << "paced by the first data taken";
+  ASSERT_EQ(afterStall.heard.size(), afterStall.ons.size()) << "a note was lost";
+  ExpectSteady(afterStall.heard, "after the stall");
+  EXPECT_EQ(afterStall.late, 0);
 
   // A start that gave up waiting: what was called long before the device
   // took data is dropped and counted, and only the last 100 ms come late.
