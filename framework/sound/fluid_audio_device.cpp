@@ -50,32 +50,32 @@ bool FluidAudioDevice::OpenDriver(const char* name) {
 }
 
 void FluidAudioDevice::MatchServerRate() {
-  const std::optional<int> rate = DefaultSinkRate(kRateQueryLimit);
-  double current = 0;
-  fluid_settings_getnum(settings_, "synth.sample-rate", &current);
-  if (!rate || *rate == static_cast<int>(current) || *rate < 8000 || *rate > 96000) {
-    renderer_.Restart();
-    return;
-  }
-  fluid_settings_setnum(settings_, "synth.sample-rate", *rate);
-  // Safe here: no stream renders while one opens. The alternative, a new
-  // synthesiser, would load the SoundFont again.
+  double rate = 0;
+  fluid_settings_getnum(settings_, "synth.sample-rate", &rate);
+  const std::optional<int> server = DefaultSinkRate(kRateQueryLimit);
+  if (server && *server != static_cast<int>(rate) && *server >= 8000 && *server <= 96000) {
+    rate = *server;
+    fluid_settings_setnum(settings_, "synth.sample-rate", rate);
+    // Safe here: no stream renders while one opens. The alternative, a new
+    // synthesiser, would load the SoundFont again.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  fluid_synth_set_sample_rate(synth_, static_cast<float>(*rate));
+    fluid_synth_set_sample_rate(synth_, static_cast<float>(rate));
 #pragma GCC diagnostic pop
-  renderer_.Restart(*rate);
+  }
+  renderer_.Restart(rate);
 }
 
 bool FluidAudioDevice::Open(AudioStream& stream, std::string* why, bool again) {
   setenv("JACK_NO_START_SERVER", "1", 0);
   QuietAlsa();
   stream_ = &stream;
-  const bool pulse = again && !workingDriver_.empty() ? workingDriver_ == kDrivers[0] : true;
-  if (pulse) {
-    MatchServerRate();
-  } else {
+  // Only PulseAudio's server has a rate to ask; a quiet retry keeps the output that worked.
+  const bool retryingOther = again && !workingDriver_.empty() && workingDriver_ != kDrivers[0];
+  if (retryingOther) {
     renderer_.Restart();
+  } else {
+    MatchServerRate();
   }
   // Each driver that fails says why; that only matters if none opens.
   KeptMessages probing;
