@@ -76,7 +76,6 @@ FluidSynthSink::FluidSynthSink(const std::string& soundFont, MakeDevice makeDevi
 }
 
 void FluidSynthSink::OpenThrough(std::unique_ptr<AudioDevice> device, StreamTiming timing) {
-  delay_ = 1e6 * kPeriodFrames / SampleRate() + kCallbackSlackUs;
   stream_ =
       std::make_unique<AudioStream>(std::move(device), static_cast<int>(SampleRate()), timing);
 }
@@ -88,6 +87,12 @@ bool FluidSynthSink::WaitUntilLoaded() {
 
 void FluidSynthSink::Render(float* left, float* right, int frames) {
   fluid_synth_write_float(synth_, frames, left, 0, 1, right, 0, 1);
+}
+
+double FluidSynthSink::Delay() const {
+  // The server's rate, once a stream has opened at it.
+  const double rate = renderer_ ? renderer_->SampleRate() : SampleRate();
+  return 1e6 * kPeriodFrames / rate + kCallbackSlackUs;
 }
 
 double FluidSynthSink::SampleRate() const {
@@ -138,7 +143,7 @@ void FluidSynthSink::NoteOn(int note, int velocity) {
     return;
   }
   const double now = clock::RealNow();
-  timeline_->Add({now + delay_, TimedNote::Kind::On, note, velocity}, now);
+  timeline_->Add({now + Delay(), TimedNote::Kind::On, note, velocity}, now);
   stream_->NoteStarted();
 }
 
@@ -148,7 +153,7 @@ void FluidSynthSink::NoteOff(int note) {
     return;
   }
   const double now = clock::RealNow();
-  timeline_->Add({now + delay_, TimedNote::Kind::Off, note, 0}, now);
+  timeline_->Add({now + Delay(), TimedNote::Kind::Off, note, 0}, now);
 }
 
 void FluidSynthSink::Prepare() {

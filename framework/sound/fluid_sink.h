@@ -49,9 +49,9 @@ class FluidSynthSink : public NoteSink {
 
   // Frames the device is asked for at a time.
   static constexpr int kPeriodFrames = 1024;
-  // A note sounds this long after its call (µs): a period, and room for a
-  // callback that comes a little early.
-  double Delay() const { return delay_; }
+  // A note sounds this long after its call (µs): a period at the stream's
+  // rate, and room for a callback that comes a little early.
+  double Delay() const;
   // Notes that reached the timeline after their block had been rendered.
   std::int64_t LateNotes() const { return renderer_ ? renderer_->LateNotes() : 0; }
   // Note-ons dropped because they came too late to be played in time.
@@ -78,7 +78,6 @@ class FluidSynthSink : public NoteSink {
   std::mutex loadMutex_;
   bool loaded_ = false;
   int heldProgram_ = -1;
-  double delay_ = 0;
   // On the heap, like everything the render thread touches, so that it can
   // be left behind for a driver that never ends.
   std::unique_ptr<NoteTimeline> timeline_ = std::make_unique<NoteTimeline>();

@@ -6,7 +6,7 @@
 namespace fw::sound {
 
 TimelineRenderer::TimelineRenderer(NoteTimeline& timeline, double sampleRate)
-    : timeline_(timeline), clock_(sampleRate) {
+    : timeline_(timeline), clock_(sampleRate), sampleRate_(sampleRate) {
   due_.reserve(256);
 }
 
@@ -18,6 +18,7 @@ void TimelineRenderer::Restart() {
 
 void TimelineRenderer::Restart(double sampleRate) {
   clock_.Restart(sampleRate);
+  sampleRate_.store(sampleRate);
   Restart();
 }
 

@@ -45,6 +45,8 @@ class TimelineRenderer {
   // The stream since the last Restart takes data at its own pace, so notes
   // land where they belong; until then they wait.
   bool Paced() const { return paced_.load(); }
+  // The rate of the stream since the last Restart.
+  double SampleRate() const { return sampleRate_.load(); }
 
  private:
   double LevelAt(double time) const;
@@ -59,6 +61,7 @@ class TimelineRenderer {
   std::atomic<double> fadeStart_{std::numeric_limits<double>::infinity()};
   std::atomic<std::int64_t> late_{0};
   std::atomic<bool> paced_{false};
+  std::atomic<double> sampleRate_;
 };
 
 }  // namespace fw::sound

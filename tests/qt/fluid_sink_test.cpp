@@ -132,10 +132,20 @@ void PlayAndExpectEachNoteAtItsCallPlusTheDelay(SinkOnStandIn& output) {
 TEST(FluidSinkTest, AStartWaitsForTheOutputsPaceEvenIfSlowToBeginThenLosesNoNoteAndPlacesEach) {
   const auto soundFont = fw::sound::FindSoundFont();
   ASSERT_TRUE(soundFont) << "the test command installs the SoundFont";
-  for (const auto pause : {0ms, 300ms}) {
-    SCOPED_TRACE(pause.count() > 0 ? "slow to begin" : "at once");
+  struct Output {
+    const char* name;
+    std::chrono::milliseconds pause;
+    double rate;  // 0: the synthesiser's own
+  };
+  // A server slower than the synthesiser's rate has longer periods: a delay
+  // kept from the synthesiser's would be shorter than one, and every note late.
+  for (const Output& kind : {Output{"at once", 0ms, 0}, Output{"slow to begin", 300ms, 0},
+                             Output{"a server at 32 kHz", 0ms, 32000}}) {
+    SCOPED_TRACE(kind.name);
+    const std::chrono::milliseconds pause = kind.pause;
     SinkOnStandIn output(*soundFont);
     output.log->pauseAfterFirst = pause;
+    if (kind.rate > 0) output.log->sampleRate = kind.rate;
     output.sink.Prepare();
     ASSERT_TRUE(output.sink.AwaitOutput(kHang));
     const double ready = RealNow();

@@ -111,8 +111,8 @@ class PacedStandIn : public fw::sound::AudioDevice, private fw::sound::BlockSynt
       *why = "the stand-in does not answer";
       return false;
     }
-    // As the real device does: a new stream, learned anew.
-    renderer_.Restart();
+    // As the real device does: a new stream at the server's rate, learned anew.
+    renderer_.Restart(log_->sampleRate);
     frames_ = 0;
     {
       std::lock_guard lock(log_->mutex_);
