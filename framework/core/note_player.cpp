@@ -44,6 +44,11 @@ void Prepare() {
   if (sink) sink->Prepare();
 }
 
+void Anticipate() {
+  std::lock_guard lock(sinkMutex);
+  if (sink) sink->Anticipate();
+}
+
 void AwaitOutput(const std::function<bool()>& cancelled) {
   // Not under the lock: the wait takes a period or more.
   if (auto current = CurrentSink()) current->AwaitOutput(kOutputWaitLimit, cancelled);

@@ -18,6 +18,9 @@ class NoteSink {
   virtual void ProgramChange(int program) = 0;
   // Something is about to play: get the output ready.
   virtual void Prepare() {}
+  // Something may play soon (a button is down): get the output ready if
+  // that costs no second probe and no message.
+  virtual void Anticipate() {}
   // After Prepare: waits until the output takes sound at its own pace, so
   // that the first notes neither sound early nor get lost on a device slow
   // to begin; gives up at `limit`, when there is no output, or once
@@ -52,6 +55,7 @@ namespace sound {
 void InstallSink(std::shared_ptr<NoteSink> sink);
 std::shared_ptr<NoteSink> CurrentSink();
 void Prepare();
+void Anticipate();
 // The start of a performance waits for the output this long at most: a
 // device may take 2 s after it opens to begin, and opening takes a little.
 inline constexpr std::chrono::milliseconds kOutputWaitLimit{2500};

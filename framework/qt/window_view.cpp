@@ -12,6 +12,7 @@
 #include "framework/core/application.h"
 #include "framework/core/controls.h"
 #include "framework/core/menu.h"
+#include "framework/core/note_player.h"
 #include "framework/qt/caption_font.h"
 #include "framework/qt/progress_wheel_view.h"
 
@@ -113,6 +114,9 @@ void WindowView::BuildControls(QWidget* content) {
     if (auto* push = dynamic_cast<PushButton*>(rect)) {
       auto* button = new QPushButton(QString::fromStdString(push->Caption()), content);
       button->setFont(CaptionFont(push->Lettering()));
+      // A press is most often a click under way: a stream that opens now
+      // has settled by the release, as a person holds a click about 100 ms.
+      connect(button, &QPushButton::pressed, this, [] { sound::Anticipate(); });
       connect(button, &QPushButton::clicked, this,
               [push] { DeliverEvent([push] { push->Press(); }); });
       widget = button;

@@ -51,6 +51,16 @@ void AudioStream::Request(bool start) {
   // After a failure only a start tries at once; the notes get the quiet retries.
   if (state_ == State::Failed && !start) return;
   wanted_ = true;
+  quietlyWanted_ = false;
+  wake_.notify_all();
+}
+
+void AudioStream::Anticipate() {
+  std::lock_guard lock(mutex_);
+  lastRequest_ = std::chrono::steady_clock::now();
+  if ((state_ != State::Closed && state_ != State::Closing) || wanted_) return;
+  wanted_ = true;
+  quietlyWanted_ = true;
   wake_.notify_all();
 }
 
@@ -100,7 +110,7 @@ void AudioStream::Run() {
       }
     } else {
       wake_.wait(lock, [&] { return quit_ || wanted_; });
-      if (!quit_) OpenDevice(lock, false);
+      if (!quit_) OpenDevice(lock, quietlyWanted_);
     }
   }
   if (state_ == State::Open) CloseDevice(lock, false);
@@ -111,6 +121,7 @@ void AudioStream::Run() {
 void AudioStream::OpenDevice(std::unique_lock<std::mutex>& lock, bool again) {
   // This attempt answers the requests made so far.
   wanted_ = false;
+  quietlyWanted_ = false;
   state_ = State::Opening;
   retrying_ = again;
   lastAttempt_ = std::chrono::steady_clock::now();

@@ -59,6 +59,9 @@ class AudioStream {
   // A note starts: open unless the last attempt failed (no device is
   // probed again per note: while notes come, a quiet retry every retryEvery).
   void NoteStarted();
+  // Something may play soon: a closed stream opens, quietly should no output
+  // answer. After a failure nothing is tried: a start probes, and says so.
+  void Anticipate();
   // From the render thread after each block; peak is its loudest sample.
   void Rendered(int frames, float peak);
 
@@ -98,6 +101,8 @@ class AudioStream {
   std::condition_variable finishedChanged_;
   State state_ = State::Closed;
   bool wanted_ = false;
+  // What is wanted is only an anticipation: a failure to open goes unsaid.
+  bool quietlyWanted_ = false;
   bool quit_ = false;
   bool finished_ = false;
   // A loss or a failure was reported: the next stream that opens says so.

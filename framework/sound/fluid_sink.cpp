@@ -160,6 +160,10 @@ void FluidSynthSink::Prepare() {
   if (stream_) stream_->Prepare();
 }
 
+void FluidSynthSink::Anticipate() {
+  if (stream_) stream_->Anticipate();
+}
+
 bool FluidSynthSink::AwaitOutput(std::chrono::milliseconds limit,
                                  const std::function<bool()>& cancelled) {
   if (!stream_) return true;

@@ -39,6 +39,7 @@ class FluidSynthSink : public NoteSink {
   void NoteOff(int note) override;
   void ProgramChange(int program) override;
   void Prepare() override;
+  void Anticipate() override;
   bool AwaitOutput(std::chrono::milliseconds limit,
                    const std::function<bool()>& cancelled = {}) override;
   void DropPending() override;

@@ -19,6 +19,16 @@ void RecordingSink::ProgramChange(int program) {
   messages_.push_back({Message::Program, program, 0});
 }
 
+void RecordingSink::Anticipate() {
+  std::lock_guard lock(mutex_);
+  ++anticipations_;
+}
+
+int RecordingSink::Anticipations() const {
+  std::lock_guard lock(mutex_);
+  return anticipations_;
+}
+
 std::set<int> RecordingSink::Sounding() const {
   std::lock_guard lock(mutex_);
   return sounding_;

@@ -20,6 +20,10 @@ class RecordingSink : public NoteSink {
   void NoteOn(int note, int velocity) override;
   void NoteOff(int note) override;
   void ProgramChange(int program) override;
+  void Anticipate() override;
+
+  // How often the output was asked to get ready ahead of a possible start.
+  int Anticipations() const;
 
   std::set<int> Sounding() const;
   std::vector<Message> Messages() const;
@@ -28,6 +32,7 @@ class RecordingSink : public NoteSink {
   mutable std::mutex mutex_;
   std::set<int> sounding_;
   std::vector<Message> messages_;
+  int anticipations_ = 0;
 };
 
 // Installs a fresh recording sink as the runtime's and returns it.

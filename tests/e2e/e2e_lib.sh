@@ -373,8 +373,9 @@ e2e_click_named() { e2e_click ${E2E_AT[$1]}; }
 # click cannot be earlier, so delays measured from it are upper bounds), and
 # E2E_CLICK_POS_AFTER for the moment mouseup returned.
 e2e_timed_click() {
-  local readings=() i t_up t_after best=0 reading len t bound
+  local readings=() i t_down t_up t_after best=0 reading len t bound
   e2e_move ${E2E_AT[$1]} || return 1
+  t_down=${EPOCHREALTIME/[.,]/}
   xdotool mousedown 1
   for ((i = 0; i < 4; i++)); do readings+=("$(e2e_reading)"); done
   t_up=${EPOCHREALTIME/[.,]/}
@@ -388,6 +389,7 @@ e2e_timed_click() {
     ((bound > best)) && best=$bound
   done
   E2E_CLICK_POS=$best
+  E2E_HELD_MS=$(((t_up - t_down) / 1000))
   E2E_CLICK_POS_AFTER=$((best + (t_after - t_up) * E2E_RATE / 1000000))
 }
 
@@ -399,7 +401,7 @@ e2e_judge_delay() {
   local what=$1 samples=$2 bound=$3 early late
   early=$(e2e_ms "$samples")
   late=$(e2e_ms $((samples - (E2E_CLICK_POS_AFTER - E2E_CLICK_POS))))
-  e2e_log "$what: $early ms after the click ($late ms counted from when the release had surely happened)"
+  e2e_log "$what: $early ms after the click ($late ms counted from when the release had surely happened; the button was held $E2E_HELD_MS ms)"
   if ((early <= bound)); then
     e2e_pass "$what: within $bound ms"
   elif ((late > bound)); then

@@ -277,6 +277,36 @@ TEST_F(AudioStreamTest, ADeviceThatDoesNotAnswerIsReportedOncePerStartNotPerNote
   EXPECT_FALSE(stream_.Answered());
 }
 
+TEST_F(AudioStreamTest, ABestGuessOpensAClosedStreamQuietlyAndLeavesAFailureToTheStart) {
+  // Nothing answers the guess, quietly; the start after it probes again and
+  // says so, once.
+  device_.answers = false;
+  stream_.Anticipate();
+  ASSERT_TRUE(Eventually([&] { return device_.opens == 1 && !stream_.Opening(); }));
+  EXPECT_TRUE(Reports().empty()) << Joined(Reports());
+  stream_.Prepare();
+  ASSERT_TRUE(Eventually([&] { return device_.opens == 2 && !stream_.Opening(); }));
+  EXPECT_EQ(device_.probes, 1);
+  ASSERT_EQ(Reports().size(), 1u) << Joined(Reports());
+  EXPECT_NE(Reports()[0].find("nothing answers"), std::string::npos) << Reports()[0];
+  // After a failure a guess tries nothing: only a start does.
+  stream_.Anticipate();
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(device_.probes, 1);
+  EXPECT_EQ(Reports().size(), 1u) << Joined(Reports());
+
+  // With an output, a stream closed as idle opens on a guess alone.
+  device_.answers = true;
+  stream_.Prepare();
+  ASSERT_TRUE(Eventually([&] { return stream_.IsOpen(); }));
+  ASSERT_TRUE(Eventually([&] { return !stream_.IsOpen(); }));
+  const int opens = device_.opens;
+  const std::size_t reports = Reports().size();
+  stream_.Anticipate();
+  EXPECT_TRUE(Eventually([&] { return device_.opens == opens + 1; }));
+  EXPECT_EQ(Reports().size(), reports) << Joined(Reports());
+}
+
 TEST_F(AudioStreamTest, OpeningHoldsFromAStartUntilItsAttemptHasOpenedOrFailed) {
   EXPECT_FALSE(stream_.Opening());
   device_.answers = false;

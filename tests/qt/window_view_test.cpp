@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -126,7 +127,18 @@ TEST_F(WindowViewTest, ClicksStartAndStopAndTheWidgetsFollowTheState) {
   Child<QRadioButton>(main, "looped")->click();
   ProcessEventsFor(20);
   EXPECT_FALSE(Child<QRadioButton>(main, "one shot")->isChecked());
-  start->click();
+  EXPECT_EQ(sink->Anticipations(), 0) << "choosing a mode starts nothing";
+  // Pressed, start gets the output ready; it acts on the release.
+  const QPointF centre(start->width() / 2.0, start->height() / 2.0);
+  QMouseEvent press(QEvent::MouseButtonPress, centre, start->mapToGlobal(centre), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(start, &press);
+  ProcessEventsFor(20);
+  EXPECT_EQ(sink->Anticipations(), 1);
+  EXPECT_TRUE(start->isEnabled()) << "started before the release";
+  QMouseEvent release(QEvent::MouseButtonRelease, centre, start->mapToGlobal(centre),
+                      Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(start, &release);
   ProcessEventsFor(50);
   EXPECT_FALSE(start->isEnabled());
   EXPECT_TRUE(stop->isEnabled());
