@@ -12,10 +12,8 @@ constexpr float kAudible = 1e-4f;
 void PrintLine(const std::string& line) { std::fprintf(stderr, "velumbra17: %s\n", line.c_str()); }
 }  // namespace
 
-AudioStream::AudioStream(std::unique_ptr<AudioDevice> device, int sampleRate, StreamTiming timing,
-                         Report report)
+AudioStream::AudioStream(std::unique_ptr<AudioDevice> device, StreamTiming timing, Report report)
     : device_(std::move(device)),
-      sampleRate_(sampleRate),
       timing_(timing),
       report_(report ? std::move(report) : Report(PrintLine)) {
   worker_ = std::thread([this] { Run(); });
@@ -143,6 +141,7 @@ void AudioStream::OpenDevice(std::unique_lock<std::mutex>& lock, bool again) {
   silenceReported_ = false;
   wanted_ = false;  // a start that came during a retry has its stream
   state_ = State::Open;
+  sampleRate_ = device_->SampleRate();
   openedAt_ = at;
   framesAtCheck_ = frames_.load();
   lastAudibleFrame_.store(framesAtCheck_);
@@ -169,7 +168,8 @@ void AudioStream::Check(std::unique_lock<std::mutex>& lock) {
     CloseDevice(lock, true);
     return;
   }
-  const std::int64_t silentMs = (frames - lastAudibleFrame_.load()) * 1000 / sampleRate_;
+  const auto silentMs = static_cast<std::int64_t>(
+      static_cast<double>(frames - lastAudibleFrame_.load()) * 1000 / sampleRate_);
   if (silentMs >= timing_.idleBeforeClose.count() &&
       now - lastRequest_ >= timing_.idleBeforeClose) {
     CloseDevice(lock, false);

@@ -30,6 +30,8 @@ class AudioDevice {
   virtual void Close() = 0;
   // What the render thread reported since the last call.
   virtual std::vector<std::string> TakeMessages() = 0;
+  // Frames a second of the stream last opened.
+  virtual double SampleRate() const = 0;
 };
 
 struct StreamTiming {
@@ -47,8 +49,7 @@ class AudioStream {
  public:
   using Report = std::function<void(const std::string& line)>;
   // Report gets each line for a person to read (default: stderr).
-  AudioStream(std::unique_ptr<AudioDevice> device, int sampleRate, StreamTiming timing = {},
-              Report report = {});
+  AudioStream(std::unique_ptr<AudioDevice> device, StreamTiming timing = {}, Report report = {});
   ~AudioStream();
   AudioStream(const AudioStream&) = delete;
   AudioStream& operator=(const AudioStream&) = delete;
@@ -92,7 +93,8 @@ class AudioStream {
   void CloseDevice(std::unique_lock<std::mutex>& lock, bool lost);
 
   std::unique_ptr<AudioDevice> device_;
-  const int sampleRate_;
+  // The open stream's, for its silence in time.
+  double sampleRate_ = 0;
   const StreamTiming timing_;
   Report report_;
 

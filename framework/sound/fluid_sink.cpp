@@ -76,8 +76,7 @@ FluidSynthSink::FluidSynthSink(const std::string& soundFont, MakeDevice makeDevi
 }
 
 void FluidSynthSink::OpenThrough(std::unique_ptr<AudioDevice> device, StreamTiming timing) {
-  stream_ =
-      std::make_unique<AudioStream>(std::move(device), static_cast<int>(SampleRate()), timing);
+  stream_ = std::make_unique<AudioStream>(std::move(device), timing);
 }
 
 bool FluidSynthSink::WaitUntilLoaded() {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -32,6 +33,9 @@ struct DeviceControls {
   std::atomic<bool> openBlocks{false};
   std::atomic<bool> closeBlocks{false};
   std::atomic<bool> closedFromRenderThread{false};
+  std::atomic<int> rate{kRate};
+  // Frames it renders before it stalls for good; negative: no end.
+  std::atomic<int> framesLeft{-1};
 };
 
 class StandInDevice : public fw::sound::AudioDevice {
@@ -57,7 +61,14 @@ class StandInDevice : public fw::sound::AudioDevice {
           messages_.push_back("connection terminated");
           return;
         }
-        if (!controls_.stalls) stream.Rendered(kRate / 100, controls_.loud ? 0.5f : 0.0f);
+        if (!controls_.stalls && controls_.framesLeft != 0) {
+          int frames = controls_.rate / 100;
+          if (controls_.framesLeft > 0) {
+            frames = std::min(frames, controls_.framesLeft.load());
+            controls_.framesLeft -= frames;
+          }
+          stream.Rendered(frames, controls_.loud ? 0.5f : 0.0f);
+        }
         std::this_thread::sleep_for(1ms);
       }
     });
@@ -78,6 +89,7 @@ class StandInDevice : public fw::sound::AudioDevice {
     std::lock_guard lock(mutex_);
     return std::exchange(messages_, {});
   }
+  double SampleRate() const override { return controls_.rate; }
 
  private:
   DeviceControls& controls_;
@@ -91,7 +103,7 @@ class StandInDevice : public fw::sound::AudioDevice {
 class AudioStreamTest : public ::testing::Test {
  protected:
   AudioStreamTest()
-      : stream_(std::make_unique<StandInDevice>(device_), kRate, {50ms, 100ms, 5ms, 200ms},
+      : stream_(std::make_unique<StandInDevice>(device_), {50ms, 100ms, 5ms, 200ms},
                 [this](const std::string& line) {
                   std::lock_guard lock(mutex_);
                   reports_.push_back(line);
@@ -140,6 +152,16 @@ TEST_F(AudioStreamTest, OpensForAStartStaysWhileSoundingClosesWhenSilentOpensFor
   EXPECT_TRUE(Eventually([&] { return device_.opens == 2; }));
   EXPECT_FALSE(device_.closedFromRenderThread);
   EXPECT_TRUE(Reports().empty());
+}
+
+TEST_F(AudioStreamTest, SilenceIsCountedAtTheOpenStreamsOwnRate) {
+  // 300 silent frames, then nothing: 62.5 ms at this rate, over the idle
+  // time, but 6.25 ms at the usual 48 kHz.
+  device_.rate = 4800;
+  device_.framesLeft = 300;
+  stream_.Prepare();
+  ASSERT_TRUE(Eventually([&] { return device_.opens == 1; }));
+  EXPECT_TRUE(Eventually([&] { return !stream_.IsOpen(); })) << "silence counted at another rate";
 }
 
 TEST_F(AudioStreamTest, ALostDeviceComesBackByItselfWhileNotesComeAndSaysSoOnce) {

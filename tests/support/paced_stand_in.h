@@ -133,6 +133,7 @@ class PacedStandIn : public fw::sound::AudioDevice, private fw::sound::BlockSynt
   }
 
   std::vector<std::string> TakeMessages() override { return {}; }
+  double SampleRate() const override { return log_->sampleRate; }
 
  private:
   void Run(fw::sound::AudioStream& stream) {
