@@ -143,15 +143,18 @@ TEST_F(WindowViewTest, ClicksStartAndStopAndTheWidgetsFollowTheState) {
   EXPECT_FALSE(start->isEnabled());
   EXPECT_TRUE(stop->isEnabled());
   EXPECT_FALSE(Child<QRadioButton>(main, "original")->isEnabled());
-  // The farewell box is modal: close it as a person would.
+  // The farewell box is modal: close it as a person would, once it shows.
   QString shown;
-  QTimer::singleShot(200, [&] {
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
       shown = box->text();
       box->accept();
     }
   });
+  closer.start(10);
   stop->click();
+  for (int i = 0; i < 200 && shown.isEmpty(); ++i) ProcessEventsFor(50);
   ProcessEventsFor(50);
   EXPECT_TRUE(shown.startsWith("Thanks for listening to this velumbra."));
   EXPECT_TRUE(start->isEnabled());
