@@ -169,7 +169,11 @@ namespace {
 TEST_F(WindowViewTest, AWindowManagerCloseRequestQuitsLikeTheQuitItem) {
   ASSERT_NE(main, nullptr);
   // Without the quit road the loop would only end by the fallback timer, with 1.
-  QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });
+  // The timer ends with the test: left armed, it would end a later test's box.
+  QTimer fallback;
+  fallback.setSingleShot(true);
+  QObject::connect(&fallback, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+  fallback.start(5000);
   QTimer::singleShot(0, [&] { main->close(); });
   EXPECT_EQ(QApplication::exec(), 0);
   EXPECT_TRUE(main->isVisible()) << "the window stays until the process ends";
