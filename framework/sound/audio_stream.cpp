@@ -35,30 +35,25 @@ bool AudioStream::Shutdown(std::chrono::milliseconds limit) {
   return finishedChanged_.wait_for(lock, limit, [&] { return finished_; });
 }
 
-void AudioStream::Prepare() { Request(true); }
+void AudioStream::Prepare() { Request(Asker::Start); }
 
-void AudioStream::NoteStarted() { Request(false); }
+void AudioStream::NoteStarted() { Request(Asker::Note); }
 
-void AudioStream::Request(bool start) {
+void AudioStream::Anticipate() { Request(Asker::Guess); }
+
+void AudioStream::Request(Asker asker) {
   std::lock_guard lock(mutex_);
   lastRequest_ = std::chrono::steady_clock::now();
   if (state_ == State::Open) return;
+  const bool start = asker == Asker::Start;
   // An attempt answers what is asked while it runs, but a quiet retry tries
   // one output only: should it fail, a start still probes them all.
   if (state_ == State::Opening && !(start && retrying_)) return;
   // After a failure only a start tries at once; the notes get the quiet retries.
   if (state_ == State::Failed && !start) return;
+  // Only a guess fails unsaid; an attempt asked for in earnest stays so.
+  quietlyWanted_ = asker == Asker::Guess && (!wanted_ || quietlyWanted_);
   wanted_ = true;
-  quietlyWanted_ = false;
-  wake_.notify_all();
-}
-
-void AudioStream::Anticipate() {
-  std::lock_guard lock(mutex_);
-  lastRequest_ = std::chrono::steady_clock::now();
-  if ((state_ != State::Closed && state_ != State::Closing) || wanted_) return;
-  wanted_ = true;
-  quietlyWanted_ = true;
   wake_.notify_all();
 }
 

@@ -83,7 +83,9 @@ class AudioStream {
  private:
   // Closing is an idle stream's close; a lost one is Failed while it closes.
   enum class State { Closed, Opening, Open, Closing, Failed };
-  void Request(bool start);
+  // A note, a start, or a guess that something may start (Anticipate).
+  enum class Asker { Note, Start, Guess };
+  void Request(Asker asker);
   void Run();
   // While the music plays on without a stream, a quiet retry is due.
   bool RetryDue(std::chrono::steady_clock::time_point now) const;
