@@ -142,16 +142,15 @@ TEST(FluidSinkTest, AStartWaitsForTheOutputsPaceEvenIfSlowToBeginThenLosesNoNote
   for (const Output& kind : {Output{"at once", 0ms, 0}, Output{"slow to begin", 300ms, 0},
                              Output{"a server at 32 kHz", 0ms, 32000}}) {
     SCOPED_TRACE(kind.name);
-    const std::chrono::milliseconds pause = kind.pause;
     SinkOnStandIn output(*soundFont);
-    output.log->pauseAfterFirst = pause;
+    output.log->pauseAfterFirst = kind.pause;
     if (kind.rate > 0) output.log->sampleRate = kind.rate;
     output.sink.Prepare();
     ASSERT_TRUE(output.sink.AwaitOutput(kHang));
     const double ready = RealNow();
     // The pace shows in a callback a period after the one before: the
     // second, or after a pause the one after the first back.
-    const std::size_t paced = pause.count() > 0 ? 2 : 1;
+    const std::size_t paced = kind.pause.count() > 0 ? 2 : 1;
     const std::vector<StandInLog::Callback> before = output.log->Callbacks();
     ASSERT_GT(before.size(), paced) << "ready before the output took data at its pace";
     EXPECT_GE(ready, before[paced].at);
