@@ -2,17 +2,28 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
+#include <limits>
 
 namespace fw::sound {
 namespace {
-// The loop starts wide, to settle within a second or two, and narrows so
-// that one late callback barely moves it.
-constexpr double kStartBandwidthHz = 1.0;
-constexpr double kSteadyBandwidthHz = 0.1;
-// A callback this close to a period after the last shows the device's pace.
+// A callback that starts this soon after the last (as a share of the last
+// one's frames) belongs to the same take: the device had room for both.
+constexpr double kSameTakeShare = 1.0 / 16;
+// Two takes show the pace when the time between them matches the frames
+// between them within half a callback (a take is cut into whole callbacks)
+// and a wake-up's delay.
+constexpr double kPaceJitterUs = 2'000;
 constexpr double kPaceTolerance = 0.25;
-constexpr double kSettleSeconds = 1.0;
+// Once paced, the line rises to the least lateness of a window of takes, so
+// that a device that slowed or paused is followed; below this, it is noise.
+constexpr double kMinWindowUs = 1e6;
+constexpr double kTakesAWindow = 8;
+constexpr double kRiseAboveUs = 300;
+// The rate is read over at least this long a stretch of the line, and never
+// strays further than this from the nominal one.
+constexpr double kRateBaselineUs = 4e6;
+constexpr double kMaxRateError = 0.005;
+constexpr double kNever = std::numeric_limits<double>::infinity();
 }  // namespace
 
 DeviceClock::DeviceClock(double sampleRate)
@@ -20,8 +31,12 @@ DeviceClock::DeviceClock(double sampleRate)
 
 void DeviceClock::Restart() {
   started_ = false;
-  afterFirst_ = false;
+  callbacks_ = 0;
   paced_ = false;
+  refilling_ = false;
+  haveCandidate_ = false;
+  longest_ = 0;
+  longestTakeGap_ = 0;
   usPerFrame_ = nominalUsPerFrame_;
 }
 
@@ -30,52 +45,129 @@ void DeviceClock::Restart(double sampleRate) {
   Restart();
 }
 
-void DeviceClock::Observe(std::int64_t frame, double now) {
-  if (!started_) {
-    started_ = true;
-    frame_ = frame;
-    time_ = now;
+double DeviceClock::LineAt(std::int64_t end) const {
+  return lineTime_ + static_cast<double>(end - lineFrame_) * usPerFrame_;
+}
+
+void DeviceClock::Anchor(std::int64_t end, double time) {
+  lineFrame_ = end;
+  lineTime_ = time;
+}
+
+void DeviceClock::Observe(std::int64_t frame, int frames, double now) {
+  longest_ = std::max(longest_, frames);
+  const std::int64_t end = frame + frames;
+  const double gap = now - lastCallback_;
+  // The first callback fills the buffer or waits for a device slow to begin.
+  const double lastLength = lastFrames_ * usPerFrame_;
+  const bool newTake = started_ && gap >= kSameTakeShare * lastLength;
+  if (!started_ || newTake) takeTime_ = now;
+  // A callback a callback's length after one that was not the first: the
+  // device played those frames as they came, as a device that takes a
+  // period at a time shows at its first take.
+  const bool afterOne =
+      callbacks_ >= 2 && std::abs(gap - lastLength) <= kPaceTolerance * lastLength;
+  started_ = true;
+  ++callbacks_;
+  lastCallback_ = now;
+  lastFrames_ = frames;
+  lastEnd_ = end;
+  if (paced_) {
+    Follow(end, newTake, gap, now);
     return;
   }
-  const auto frames = static_cast<double>(frame - frame_);
-  if (frames <= 0) return;
-  const double period = frames * usPerFrame_;
-  if (!paced_) {
-    // Each callback re-anchors until one comes at the pace of playing. The
-    // second callback's distance from the first only says how long the
-    // device took to take its first data, even where it looks like a period.
-    paced_ = afterFirst_ && std::abs(now - time_ - period) <= kPaceTolerance * period;
-    afterFirst_ = true;
-    frame_ = frame;
-    time_ = now;
-    startTime_ = now;
+  if (newTake) JudgePace(frame, now, afterOne);
+  // Until paced the line only follows the callbacks, for a fade's sake.
+  if (paced_) {
+    Anchor(end, now);
+    StartWindows(now);
+  } else {
+    Anchor(frame + longest_, now);
+  }
+}
+
+void DeviceClock::JudgePace(std::int64_t frame, double now, bool afterOne) {
+  paced_ = afterOne;
+  if (haveCandidate_ && !paced_) {
+    const double span = now - candidateTime_;
+    const double played = static_cast<double>(frame - candidateFrame_) * usPerFrame_;
+    paced_ = std::abs(span - played) <= 0.5 * longest_ * usPerFrame_ + kPaceJitterUs;
+  }
+  if (paced_ && haveCandidate_) longestTakeGap_ = now - candidateTime_;
+  // Still filling its buffer, or paused since: judge from this take on.
+  haveCandidate_ = true;
+  candidateTime_ = now;
+  candidateFrame_ = frame;
+}
+
+void DeviceClock::AssumePaced() {
+  if (paced_ || !started_) return;
+  paced_ = true;
+  Anchor(lastEnd_, takeTime_);
+  StartWindows(takeTime_);
+}
+
+void DeviceClock::StartWindows(double now) {
+  haveOrigin_ = false;
+  windowStart_ = now;
+  windowLeast_ = kNever;
+}
+
+void DeviceClock::Follow(std::int64_t end, bool newTake, double gap, double now) {
+  if (newTake) refilling_ = false;
+  // The callbacks that refill a device that ran dry come as fast as they
+  // render, like the first ones of a stream: its frames are wanted as it
+  // plays them, not all at once.
+  if (refilling_) {
+    Anchor(end, now);
     return;
   }
-  const double predicted = time_ + period;
-  const double error = now - predicted;
-  frame_ = frame;
-  // Far earlier than possible, or later than a whole period: the device ran
-  // dry and took up again later. Its timeline moved; the rate still holds.
-  if (error < -period / 2 || error > period) {
-    time_ = now;
+  const double lateness = takeTime_ - LineAt(end);
+  if (lateness < 0) {
+    // The device wanted these frames earlier than the line said.
+    Anchor(end, takeTime_);
+  } else if (lateness > longestTakeGap_ + longest_ * usPerFrame_) {
+    // Later than any take could be (the first callback of a take is as late
+    // as the take is long): the device ran dry and took up again later. Its
+    // timeline moved; the callbacks that refill it bring the line down.
+    Anchor(end, takeTime_);
+    StartWindows(now);
+    refilling_ = true;
+    return;
+  } else {
+    windowLeast_ = std::min(windowLeast_, lateness);
+  }
+  if (newTake) longestTakeGap_ = std::max(longestTakeGap_, gap);
+  if (now - windowStart_ >= std::max(kMinWindowUs, kTakesAWindow * longestTakeGap_)) {
+    CloseWindow(end, now);
+  }
+}
+
+void DeviceClock::CloseWindow(std::int64_t end, double now) {
+  if (windowLeast_ > kRiseAboveUs && windowLeast_ != kNever) lineTime_ += windowLeast_;
+  windowStart_ = now;
+  windowLeast_ = kNever;
+  // The device's rate against ours, from where the line stands now against
+  // where it stood after its first window, once its first takes had drawn it.
+  if (!haveOrigin_) {
+    haveOrigin_ = true;
+    originFrame_ = end;
+    originTime_ = LineAt(end);
     return;
   }
-  const double seconds = (now - startTime_) / 1e6;
-  // A callback can be held up but never comes before the device asks: while
-  // the first notes of a stream play, one earlier than the estimate shows the
-  // estimate itself late (its anchor was held up), so it moves there at once.
-  if (seconds < kSettleSeconds && error < 0) {
-    time_ = now;
-    return;
-  }
-  const double bandwidth = std::max(kSteadyBandwidthHz, kStartBandwidthHz / (1.0 + seconds));
-  const double omega = 2 * std::numbers::pi * bandwidth * period / 1e6;
-  time_ = predicted + std::numbers::sqrt2 * omega * error;
-  usPerFrame_ += omega * omega * error / frames;
+  const double frames = static_cast<double>(end - originFrame_);
+  if (frames * usPerFrame_ < kRateBaselineUs) return;
+  const double line = LineAt(end);
+  const double rate = (line - originTime_) / frames;
+  usPerFrame_ = std::clamp(rate, nominalUsPerFrame_ * (1 - kMaxRateError),
+                           nominalUsPerFrame_ * (1 + kMaxRateError));
+  Anchor(end, line);
 }
 
 double DeviceClock::TimeOf(std::int64_t frame) const {
-  return time_ + static_cast<double>(frame - frame_) * usPerFrame_;
+  // A callback may end as late as the longest one: its first frame's moment
+  // is that many frames before the end of the take it belongs to.
+  return LineAt(frame + longest_);
 }
 
 }  // namespace fw::sound

@@ -89,9 +89,11 @@ void FluidSynthSink::Render(float* left, float* right, int frames) {
 }
 
 double FluidSynthSink::Delay() const {
-  // The server's rate, once a stream has opened at it.
-  const double rate = renderer_ ? renderer_->SampleRate() : SampleRate();
-  return 1e6 * kPeriodFrames / rate + kCallbackSlackUs;
+  if (!renderer_) return 1e6 * kPeriodFrames / SampleRate() + kCallbackSlackUs;
+  // A callback renders all its frames at once: a device that asks for more
+  // than a period at a time needs its notes that much sooner.
+  const int frames = std::max(kPeriodFrames, renderer_->LongestCallback());
+  return 1e6 * frames / renderer_->SampleRate() + kCallbackSlackUs;
 }
 
 double FluidSynthSink::SampleRate() const {
@@ -168,13 +170,19 @@ bool FluidSynthSink::AwaitOutput(std::chrono::milliseconds limit,
   if (!stream_) return true;
   // Polled: the render thread must not be made to signal anyone.
   constexpr auto kPoll = std::chrono::milliseconds(1);
+  // A device whose pace is still unread this long before the limit plays at
+  // its nominal rate: a device that takes data never gets a silent start.
+  constexpr auto kNominalBefore = std::chrono::milliseconds(200);
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (true) {
     // Opening first: a stream that opens after this look restarts the renderer.
     const bool opening = stream_->Opening();
-    if (!opening && stream_->IsOpen() && renderer_->Paced()) return true;
-    if (!opening && !stream_->IsOpen()) return false;
-    if ((cancelled && cancelled()) || std::chrono::steady_clock::now() >= deadline) return false;
+    const bool open = stream_->IsOpen();
+    if (!opening && open && renderer_->Paced()) return true;
+    if (!opening && !open) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if ((cancelled && cancelled()) || now >= deadline) return false;
+    if (!opening && open && now >= deadline - kNominalBefore) renderer_->AssumePace();
     std::this_thread::sleep_for(kPoll);
   }
 }

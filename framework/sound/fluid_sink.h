@@ -50,8 +50,9 @@ class FluidSynthSink : public NoteSink {
 
   // Frames the device is asked for at a time.
   static constexpr int kPeriodFrames = 1024;
-  // A note sounds this long after its call (µs): a period at the stream's
-  // rate, and room for a callback that comes a little early.
+  // A note is stamped this long after its call (µs): a period, or the
+  // stream's longest callback, at the stream's rate, and room for a callback
+  // that comes a little early. The device's buffer and takes come on top.
   double Delay() const;
   // Notes that reached the timeline after their block had been rendered.
   std::int64_t LateNotes() const { return renderer_ ? renderer_->LateNotes() : 0; }

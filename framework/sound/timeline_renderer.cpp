@@ -13,6 +13,8 @@ TimelineRenderer::TimelineRenderer(NoteTimeline& timeline, double sampleRate)
 void TimelineRenderer::Restart() {
   clock_.Restart();
   paced_.store(false);
+  assumePace_.store(false);
+  longest_.store(0);
   streamFrames_ = 0;
 }
 
@@ -29,11 +31,20 @@ double TimelineRenderer::LevelAt(double time) const {
   return std::pow(10.0, -60.0 * elapsed / kFadeUs / 20.0);
 }
 
+void TimelineRenderer::FollowRate(double sampleRate) { pendingRate_.store(sampleRate); }
+
 float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
-  clock_.Observe(streamFrames_, now);
+  // A driver that moved the stream to another rate as it opened: its first
+  // callbacks were counted at the wrong one, so the stream starts again here.
+  if (const double rate = pendingRate_.exchange(0); rate > 0 && rate != sampleRate_.load()) {
+    Restart(rate);
+  }
+  clock_.Observe(streamFrames_, frames, now);
+  if (assumePace_.load() && !clock_.Paced()) clock_.AssumePaced();
   // A note placed by a clock that is not yet paced would sound early or late.
   const bool paced = clock_.Paced();
   paced_.store(paced);
+  longest_.store(clock_.LongestCallback());
   float peak = 0;
   for (int offset = 0; offset < frames;) {
     const int intoBlock = static_cast<int>(synthFrames_ % kBlock);

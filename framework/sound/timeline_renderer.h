@@ -35,6 +35,12 @@ class TimelineRenderer {
   void Restart();
   // A new stream at another sample rate.
   void Restart(double sampleRate);
+  // From any thread: the stream turned out to run at this rate; the render
+  // thread starts it anew there at its next callback.
+  void FollowRate(double sampleRate);
+  // From any thread: should the pace still be unread at the next callback,
+  // the stream plays on at its nominal rate rather than keep its notes waiting.
+  void AssumePace() { assumePace_.store(true); }
   // One callback of `frames`; now is the real clock at its start. Returns the peak.
   float Render(BlockSynth& synth, int frames, double now);
   // From this real-clock moment the level falls 60 dB in kFadeUs, then to
@@ -47,6 +53,9 @@ class TimelineRenderer {
   bool Paced() const { return paced_.load(); }
   // The rate of the stream since the last Restart.
   double SampleRate() const { return sampleRate_.load(); }
+  // The most frames a callback of this stream asked for (0 before the first):
+  // a note must be on the timeline that long before its moment.
+  int LongestCallback() const { return longest_.load(); }
 
  private:
   double LevelAt(double time) const;
@@ -61,7 +70,10 @@ class TimelineRenderer {
   std::atomic<double> fadeStart_{std::numeric_limits<double>::infinity()};
   std::atomic<std::int64_t> late_{0};
   std::atomic<bool> paced_{false};
+  std::atomic<bool> assumePace_{false};
+  std::atomic<int> longest_{0};
   std::atomic<double> sampleRate_;
+  std::atomic<double> pendingRate_{0};
 };
 
 }  // namespace fw::sound
