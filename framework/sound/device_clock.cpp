@@ -45,6 +45,11 @@ void DeviceClock::Restart(double sampleRate) {
   Restart();
 }
 
+void DeviceClock::ChangeRate(double sampleRate) {
+  nominalUsPerFrame_ = 1e6 / sampleRate;
+  usPerFrame_ = nominalUsPerFrame_;
+}
+
 double DeviceClock::LineAt(std::int64_t end) const {
   return lineTime_ + static_cast<double>(end - lineFrame_) * usPerFrame_;
 }
@@ -78,22 +83,27 @@ void DeviceClock::Observe(std::int64_t frame, int frames, double now) {
   }
   if (newTake) JudgePace(frame, now, afterOne);
   // Until paced the line only follows the callbacks, for a fade's sake.
-  if (paced_) {
-    Anchor(end, now);
-    StartWindows(now);
-  } else {
-    Anchor(frame + longest_, now);
-  }
+  if (!paced_) Anchor(frame + longest_, now);
 }
 
 void DeviceClock::JudgePace(std::int64_t frame, double now, bool afterOne) {
-  paced_ = afterOne;
-  if (haveCandidate_ && !paced_) {
+  bool spanned = false;
+  if (haveCandidate_) {
     const double span = now - candidateTime_;
     const double played = static_cast<double>(frame - candidateFrame_) * usPerFrame_;
-    paced_ = std::abs(span - played) <= 0.5 * longest_ * usPerFrame_ + kPaceJitterUs;
+    spanned = std::abs(span - played) <= 0.5 * longest_ * usPerFrame_ + kPaceJitterUs;
   }
-  if (paced_ && haveCandidate_) longestTakeGap_ = now - candidateTime_;
+  paced_ = afterOne || spanned;
+  if (paced_) {
+    Anchor(lastEnd_, now);
+    StartWindows(now);
+  }
+  if (spanned) {
+    longestTakeGap_ = now - candidateTime_;
+    // The last take ended where this one begins: where a server's takes are
+    // uneven shares of a callback, it may be the earlier of the two.
+    if (LineAt(frame) > candidateTime_) Anchor(frame, candidateTime_);
+  }
   // Still filling its buffer, or paused since: judge from this take on.
   haveCandidate_ = true;
   candidateTime_ = now;
@@ -109,6 +119,7 @@ void DeviceClock::AssumePaced() {
 
 void DeviceClock::StartWindows(double now) {
   haveOrigin_ = false;
+  windowLongestGap_ = longestTakeGap_;
   windowStart_ = now;
   windowLeast_ = kNever;
 }
@@ -123,10 +134,16 @@ void DeviceClock::Follow(std::int64_t end, bool newTake, double gap, double now)
     return;
   }
   const double lateness = takeTime_ - LineAt(end);
+  const double latest = longestTakeGap_ + longest_ * usPerFrame_;
+  if (newTake) {
+    // A stretch is remembered for a window: a pause is not a pattern.
+    windowLongestGap_ = std::max(windowLongestGap_, gap);
+    longestTakeGap_ = std::max(longestTakeGap_, gap);
+  }
   if (lateness < 0) {
     // The device wanted these frames earlier than the line said.
     Anchor(end, takeTime_);
-  } else if (lateness > longestTakeGap_ + longest_ * usPerFrame_) {
+  } else if (lateness > latest) {
     // Later than any take could be (the first callback of a take is as late
     // as the take is long): the device ran dry and took up again later. Its
     // timeline moved; the callbacks that refill it bring the line down.
@@ -137,7 +154,6 @@ void DeviceClock::Follow(std::int64_t end, bool newTake, double gap, double now)
   } else {
     windowLeast_ = std::min(windowLeast_, lateness);
   }
-  if (newTake) longestTakeGap_ = std::max(longestTakeGap_, gap);
   if (now - windowStart_ >= std::max(kMinWindowUs, kTakesAWindow * longestTakeGap_)) {
     CloseWindow(end, now);
   }
@@ -147,6 +163,8 @@ void DeviceClock::CloseWindow(std::int64_t end, double now) {
   if (windowLeast_ > kRiseAboveUs && windowLeast_ != kNever) lineTime_ += windowLeast_;
   windowStart_ = now;
   windowLeast_ = kNever;
+  longestTakeGap_ = windowLongestGap_;
+  windowLongestGap_ = 0;
   // The device's rate against ours, from where the line stands now against
   // where it stood after its first window, once its first takes had drawn it.
   if (!haveOrigin_) {

@@ -16,6 +16,8 @@ class DeviceClock {
   // A new stream: everything is learned anew from its callbacks.
   void Restart();
   void Restart(double sampleRate);
+  // The stream runs at another rate than it was opened at.
+  void ChangeRate(double sampleRate);
   // At the start of each render callback: the frames rendered before it, the
   // frames it asks for, and the real clock (µs) now.
   void Observe(std::int64_t frame, int frames, double now);
@@ -34,6 +36,8 @@ class DeviceClock {
   bool Paced() const { return paced_; }
   // The most frames a callback of this stream asked for.
   int LongestCallback() const { return longest_; }
+  // The longest stretch between two takes since the pace was read (µs).
+  double LongestTake() const { return longestTakeGap_; }
 
  private:
   // Where the line puts the moment the device wanted every frame before `end`.
@@ -72,6 +76,7 @@ class DeviceClock {
   // Once paced: the least lateness of the takes in the current window.
   double windowStart_ = 0;
   double windowLeast_ = 0;
+  double windowLongestGap_ = 0;
 };
 
 }  // namespace fw::sound

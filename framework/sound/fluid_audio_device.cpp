@@ -21,14 +21,21 @@ constexpr std::chrono::milliseconds kRateQueryLimit{300};
 
 void SilentAlsa(const char*, int, const char*, int, const char*, ...) {}
 
-// The ALSA library prints its own errors while a driver probes for a card;
-// our one line says all a person needs. Found at run time, since only the
-// synthesiser links the library.
-void QuietAlsa() {
-  using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
-  using SetHandler = int (*)(Handler);
-  if (auto set = reinterpret_cast<SetHandler>(dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler"))) {
+void SilentJack(const char*) {}
+
+// The ALSA and JACK libraries print their own errors while a driver probes
+// for a card or a server; our one line says all a person needs. Found at run
+// time, since only the synthesiser links the libraries.
+void QuietAudioLibraries() {
+  using AlsaHandler = void (*)(const char*, int, const char*, int, const char*, ...);
+  using SetAlsaHandler = int (*)(AlsaHandler);
+  if (auto set =
+          reinterpret_cast<SetAlsaHandler>(dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler"))) {
     set(SilentAlsa);
+  }
+  using SetJackHandler = void (*)(void (*)(const char*));
+  for (const char* name : {"jack_set_error_function", "jack_set_info_function"}) {
+    if (auto set = reinterpret_cast<SetJackHandler>(dlsym(RTLD_DEFAULT, name))) set(SilentJack);
   }
 }
 }  // namespace
@@ -68,7 +75,7 @@ void FluidAudioDevice::MatchServerRate() {
 
 bool FluidAudioDevice::Open(AudioStream& stream, std::string* why, bool again) {
   setenv("JACK_NO_START_SERVER", "1", 0);
-  QuietAlsa();
+  QuietAudioLibraries();
   stream_ = &stream;
   // Only PulseAudio's server has a rate to ask; a quiet retry keeps the output that worked.
   const bool retryingOther = again && !workingDriver_.empty() && workingDriver_ != kDrivers[0];
@@ -88,7 +95,11 @@ bool FluidAudioDevice::Open(AudioStream& stream, std::string* why, bool again) {
     }
   }
   KeepFluidSynthMessagesOfThisThread(nullptr);
-  if (driver_ != nullptr) return true;
+  if (driver_ != nullptr) {
+    // A JACK server runs at its own rate and moves the synthesiser to it.
+    renderer_.FollowRate(SampleRate());
+    return true;
+  }
   const std::vector<std::string> reasons = probing.Take();
   *why = reasons.empty() ? kTried : std::string(kTried) + "; " + reasons.front();
   return false;
@@ -128,6 +139,12 @@ void FluidAudioDevice::SetLevel(double level) {
   fluid_synth_set_gain(synth_, static_cast<float>(gain_ * level));
   fluid_synth_set_reverb_group_level(synth_, -1, reverb_ * level);
   fluid_synth_set_chorus_group_level(synth_, -1, chorus_ * level);
+}
+
+double FluidAudioDevice::SampleRate() const {
+  double rate = 0;
+  fluid_settings_getnum(settings_, "synth.sample-rate", &rate);
+  return rate;
 }
 
 float FluidAudioDevice::Render(int offset, int frames) {

@@ -27,7 +27,8 @@ class FluidAudioDevice : public AudioDevice, private BlockSynth {
   bool Open(AudioStream& stream, std::string* why, bool again) override;
   void Close() override;
   std::vector<std::string> TakeMessages() override { return renderMessages_.Take(); }
-  double SampleRate() const override { return renderer_.SampleRate(); }
+  // The synthesiser's, which the driver may have moved to its server's.
+  double SampleRate() const override;
 
  private:
   static int Callback(void* data, int frames, int nfx, float* fx[], int nout, float* out[]);

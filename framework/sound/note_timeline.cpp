@@ -7,7 +7,7 @@ namespace fw::sound {
 void NoteTimeline::Add(const TimedNote& note, double now) {
   std::lock_guard lock(mutex_);
   // Without a stream nothing takes the notes; this keeps them from piling up.
-  DropStale(now);
+  DropStale(now - takes_.load(std::memory_order_relaxed));
   waiting_.push_back(note);
 }
 

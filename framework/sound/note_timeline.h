@@ -28,6 +28,9 @@ class NoteTimeline {
 
   // Stamps come in call order, so dues never decrease.
   void Add(const TimedNote& note, double now);
+  // A device that takes a long stretch at once renders a note's block up to
+  // that long after its moment: notes waiting for it are not stale yet.
+  void AllowForTakes(double us) { takes_.store(us, std::memory_order_relaxed); }
   // Appends to `due` what falls due before `until`, releases of dropped
   // notes included; stale note-ons (due before now - kStaleAfterUs) are dropped.
   // Never waits: while another thread adds, it takes nothing (false), so the
@@ -48,6 +51,7 @@ class NoteTimeline {
   // Releases taken out of the queue while nothing rendered, sent first.
   std::bitset<128> releases_;
   std::atomic<std::int64_t> dropped_{0};
+  std::atomic<double> takes_{0};
 };
 
 }  // namespace fw::sound

@@ -34,10 +34,11 @@ double TimelineRenderer::LevelAt(double time) const {
 void TimelineRenderer::FollowRate(double sampleRate) { pendingRate_.store(sampleRate); }
 
 float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
-  // A driver that moved the stream to another rate as it opened: its first
-  // callbacks were counted at the wrong one, so the stream starts again here.
+  // A driver that moved the stream to another rate as it opened: its frames
+  // so far are still its frames, but each lasts another time.
   if (const double rate = pendingRate_.exchange(0); rate > 0 && rate != sampleRate_.load()) {
-    Restart(rate);
+    clock_.ChangeRate(rate);
+    sampleRate_.store(rate);
   }
   clock_.Observe(streamFrames_, frames, now);
   if (assumePace_.load() && !clock_.Paced()) clock_.AssumePaced();
@@ -45,6 +46,7 @@ float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
   const bool paced = clock_.Paced();
   paced_.store(paced);
   longest_.store(clock_.LongestCallback());
+  timeline_.AllowForTakes(clock_.LongestTake());
   float peak = 0;
   for (int offset = 0; offset < frames;) {
     const int intoBlock = static_cast<int>(synthFrames_ % kBlock);

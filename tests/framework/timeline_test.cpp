@@ -420,6 +420,22 @@ TEST(Timeline, ASecondStreamLearnsItsDeviceAnewAndPlacesItsNotesRight) {
   EXPECT_EQ(played.late, 0);
 }
 
+// What the last stream showed says nothing of the next: a start on it waits
+// for its own pace, even where its second callback looks like one.
+TEST(Timeline, ANewStreamIsNotPacedUntilItsOwnCallbacksShowThePace) {
+  Simulation sim;
+  sim.Play(1e6, 10'000);
+  ASSERT_TRUE(sim.renderer.Paced());
+  sim.renderer.Restart();
+  EXPECT_FALSE(sim.renderer.Paced()) << "paced before the new stream rendered";
+  sim.renderer.Render(sim.synth, kPeriod, 2e6);
+  EXPECT_FALSE(sim.renderer.Paced()) << "paced by the first callback";
+  sim.renderer.Render(sim.synth, kPeriod, 2e6 + kPeriodUs);
+  EXPECT_FALSE(sim.renderer.Paced()) << "paced by the second callback";
+  sim.renderer.Render(sim.synth, kPeriod, 2e6 + 2 * kPeriodUs);
+  EXPECT_TRUE(sim.renderer.Paced());
+}
+
 TEST(Timeline, NothingPilesUpWhileNoStreamRendersAndTheReleasesStillComeThrough) {
   NoteTimeline timeline;
   // Ten seconds of music with no stream: only what is still due stays.
