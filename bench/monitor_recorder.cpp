@@ -9,10 +9,6 @@
 namespace bench {
 namespace {
 
-// The latency is for a moment inside the call; a call that took longer than
-// this (the thread was preempted) cannot be pinned to the real clock.
-constexpr double kLongestReadingUs = 200;
-
 void Wake(pa_threaded_mainloop* mainloop) { pa_threaded_mainloop_signal(mainloop, 0); }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/recording.h"
 #include "bench/sample_clock.h"
 
 struct pa_context;
@@ -19,7 +20,7 @@ struct pa_threaded_mainloop;
 
 namespace bench {
 
-class MonitorRecorder {
+class MonitorRecorder : public Recording {
  public:
   // Mono, 16 bits; `expectedSeconds` only sizes the buffer in advance. The
   // recording comes in fragments of `fragmentSeconds`, which is also the
@@ -27,26 +28,18 @@ class MonitorRecorder {
   // client does, and the server chooses both.
   MonitorRecorder(std::string source, int rate, double expectedSeconds,
                   std::optional<double> fragmentSeconds = 0.010);
-  ~MonitorRecorder();
+  ~MonitorRecorder() override;
   MonitorRecorder(const MonitorRecorder&) = delete;
   MonitorRecorder& operator=(const MonitorRecorder&) = delete;
 
-  // Connects and starts reading; false (and *error) when the server refused.
-  bool Start(std::string* error);
-  // Stops reading; the frames still held by the server are dropped.
-  void Stop();
+  bool Start(std::string* error) override;
+  void Stop() override;
 
-  // The fragment the server granted (after Start): a read follows each.
-  double FragmentSeconds() const { return static_cast<double>(fragmentFrames_) / rate_; }
-  // The last `count` reads so far (fewer at first).
-  std::vector<ReadStamp> RecentStamps(std::size_t count) const;
-  // After Stop.
-  const std::vector<std::int16_t>& Samples() const { return samples_; }
-  const std::vector<ReadStamp>& Stamps() const { return stamps_; }
-  // Frames the server had no data for (left silent in Samples).
-  std::int64_t HoleFrames() const { return holeFrames_; }
-  // What went wrong while reading; empty when nothing did.
-  const std::string& ReadError() const { return readError_; }
+  // At the rate asked for: the server converts.
+  int Rate() const override { return rate_; }
+  // The fragment the server granted.
+  double FragmentSeconds() const override { return static_cast<double>(fragmentFrames_) / rate_; }
+  std::vector<ReadStamp> RecentStamps(std::size_t count) const override;
 
  private:
   void Run();
@@ -62,12 +55,8 @@ class MonitorRecorder {
   pa_context* context_ = nullptr;
   pa_stream* stream_ = nullptr;
   std::thread reader_;
-  bool stop_ = false;  // guarded by the main loop's lock
-  std::vector<std::int16_t> samples_;
-  std::int64_t holeFrames_ = 0;
-  mutable std::mutex stampsMutex_;
-  std::vector<ReadStamp> stamps_;
-  std::string readError_;
+  bool stop_ = false;               // guarded by the main loop's lock
+  mutable std::mutex stampsMutex_;  // over stamps_
 };
 
 }  // namespace bench

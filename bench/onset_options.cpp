@@ -14,7 +14,8 @@ const char* const kOnsetUsage =
     "                    [--record-latency-ms MS|default] [--help]\n"
     "Plays a woodblock at the start of every step of the mode (its waits from a virtual-clock\n"
     "run) through the FluidSynth sink, records the sound server's source NAME (default\n"
-    "bench.monitor) and prints one line of key=value figures of onset - call on stdout;\n"
+    "bench.monitor; 'jack': what the JACK server's other clients play, through ports of our\n"
+    "own) and prints one line of key=value figures of onset - call on stdout;\n"
     "--out writes call_us,onset_us,delay_us per note (µs from the first call), --reads\n"
     "frames,at_us,latency_us,usable per read of the recording, --wav the recording.\n"
     "looped needs --minutes or --stop-after.\n"
@@ -22,7 +23,7 @@ const char* const kOnsetUsage =
     "output (at most 2 s) and play the first K (default 8) steps; one line per start, then\n"
     "the summary; --out writes one CSV line per start.\n"
     "--record-latency-ms: the recorder's fragment (default 10); 'default' leaves it to the\n"
-    "server.\n";
+    "server. JACK is read every cycle.\n";
 
 std::optional<OnsetOptions> ParseOnsetOptions(int argc, char** argv, std::string* error) {
   OnsetOptions options;

@@ -37,8 +37,8 @@ bool WaitForStreamClosed(const fw::sound::FluidSynthSink& sink) {
 // With the library's extrapolated latency, the reported latency stood still
 // for half a second about a second after a stream started, then caught up by
 // 30-570 ms: hence fresh reads, and two seconds of them without a break.
-bool WaitForSteadyTimeline(const MonitorRecorder& recorder, fw::sound::FluidSynthSink& sink,
-                           double rate, bool keepStreamOpen) {
+bool WaitForSteadyTimeline(const Recording& recorder, fw::sound::FluidSynthSink& sink, double rate,
+                           bool keepStreamOpen) {
   const auto reads =
       static_cast<std::size_t>(std::max(4.0, std::round(2.0 / recorder.FragmentSeconds())));
   for (int tries = 0; tries < 300; ++tries) {

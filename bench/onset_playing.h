@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "bench/monitor_recorder.h"
+#include "bench/recording.h"
 #include "framework/core/note_player.h"
 #include "framework/sound/fluid_sink.h"
 
@@ -24,8 +24,8 @@ inline constexpr double kTimelineBreakUs = 2000;
 
 // Returns once two seconds of reads hold no break in the timeline; false if
 // that never came. keepStreamOpen: meanwhile keep the silent stream open.
-bool WaitForSteadyTimeline(const MonitorRecorder& recorder, fw::sound::FluidSynthSink& sink,
-                           double rate, bool keepStreamOpen);
+bool WaitForSteadyTimeline(const Recording& recorder, fw::sound::FluidSynthSink& sink, double rate,
+                           bool keepStreamOpen);
 
 struct Played {
   std::vector<double> calls;  // real µs, taken just before each note-on

@@ -6,9 +6,11 @@
 #include <numbers>
 #include <random>
 
+#include "bench/jack_cycle_clock.h"
 #include "bench/onset_cold_starts.h"
 #include "bench/onset_finder.h"
 #include "bench/onset_matcher.h"
+#include "bench/recording.h"
 #include "bench/sample_clock.h"
 #include "bench/score_steps.h"
 
@@ -489,6 +491,80 @@ TEST(SampleClock, SmoothsTheScatterOfSingleReadsButFollowsASinkClockThatWanders)
   for (std::int64_t frame = 441 * 100; frame < 441 * 2900; frame += 441 * 37) {
     EXPECT_NEAR(clock->Time(static_cast<double>(frame)), played(frame), 40) << frame;
   }
+}
+
+// JACK cycles of 256 frames at 48 kHz, cycle k due at 1 s + k periods of
+// real time; the server's clock runs 5 s ahead of ours, the callback wakes
+// 50-800 µs into its cycle, and the device plays a frame 512 frames after its
+// cycle starts.
+constexpr double kJackRate = 48000;
+constexpr std::uint32_t kJackPeriod = 256;
+constexpr double kJackPeriodUs = 1e6 * kJackPeriod / kJackRate;
+constexpr double kJackOutputUs = 2 * kJackPeriodUs;
+
+double JackCycleDue(int k) { return 1e6 + k * kJackPeriodUs; }
+
+// Cycle k, whose first frame is the device's `deviceFrame`.
+bench::JackCycle MakeJackCycle(int k, std::uint32_t deviceFrame) {
+  const double woke = JackCycleDue(k) + 50 + (k * 37 % 750);
+  return {deviceFrame, JackCycleDue(k) + 5e6, woke + 5e6, woke - 1, woke + 1};
+}
+
+std::uint32_t JackFrame(std::uint32_t first, int k) {
+  return first + static_cast<std::uint32_t>(k) * kJackPeriod;
+}
+
+TEST(JackCycleClock, EachCycleIsTimedWhenItsDeviceFramesPlayAndMissedCyclesBecomeSilence) {
+  // The device's counter wraps during the recording; the client is not run
+  // for cycles 40 and 41.
+  const std::uint32_t first = 0xFFFFFFFFu - 30 * kJackPeriod;
+  bench::JackCycleClock cycles(kJackOutputUs);
+  std::vector<bench::ReadStamp> stamps;
+  std::int64_t recorded = 0, holes = 0;
+  for (int k = 0; k < 300; ++k) {
+    if (k == 40 || k == 41) continue;
+    const auto placed = cycles.Place(MakeJackCycle(k, JackFrame(first, k)), recorded);
+    EXPECT_TRUE(placed.stamp.usable);
+    EXPECT_EQ(placed.stamp.frames, static_cast<std::int64_t>(k) * kJackPeriod) << k;
+    holes += placed.hole;
+    recorded = placed.stamp.frames + kJackPeriod;
+    stamps.push_back(placed.stamp);
+  }
+  EXPECT_EQ(holes, 2 * kJackPeriod);
+  const auto clock = bench::SampleClock::FromStamps(stamps, kJackRate);
+  ASSERT_TRUE(clock);
+  for (double step : clock->Steps()) EXPECT_NEAR(step, 0, 0.01);
+  for (int k : {0, 39, 40, 42, 299}) {
+    EXPECT_NEAR(clock->Time(k * kJackPeriod + 100.0),
+                JackCycleDue(k) + kJackOutputUs + 100 * 1e6 / kJackRate, 0.01)
+        << k;
+  }
+}
+
+TEST(JackCycleClock, APreemptedOrUnknownReadingIsLeftOutAndACounterThatGoesBackBreaksTheLine) {
+  bench::JackCycleClock cycles(kJackOutputUs);
+  std::vector<bench::ReadStamp> stamps;
+  std::int64_t recorded = 0;
+  auto place = [&](bench::JackCycle cycle) {
+    const auto placed = cycles.Place(cycle, recorded);
+    EXPECT_EQ(placed.hole, 0);
+    recorded = placed.stamp.frames + kJackPeriod;
+    stamps.push_back(placed.stamp);
+    return placed.stamp;
+  };
+  for (int k = 0; k < 100; ++k) {
+    bench::JackCycle cycle = MakeJackCycle(k, JackFrame(1000, k));
+    if (k == 10) cycle.realAfter += bench::kLongestReadingUs;
+    if (k == 20) cycle.timesKnown = false;
+    // The server restarts: its counter starts over, 150 periods later.
+    if (k >= 50) cycle = MakeJackCycle(k + 150, JackFrame(0, k - 50));
+    EXPECT_EQ(place(cycle).usable, k != 10 && k != 20) << k;
+  }
+  const auto clock = bench::SampleClock::FromStamps(stamps, kJackRate);
+  ASSERT_TRUE(clock);
+  EXPECT_EQ(clock->LeftOut(), 2u);
+  EXPECT_NEAR(clock->Time(49 * kJackPeriod), JackCycleDue(49) + kJackOutputUs, 0.01);
+  EXPECT_NEAR(clock->Time(50 * kJackPeriod), JackCycleDue(200) + kJackOutputUs, 0.01);
 }
 
 TEST(ScoreSteps, OriginalStartsAStepAtEveryWaitOfTheWrittenPiece) {

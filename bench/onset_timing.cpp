@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bench/analysis.h"
+#include "bench/jack_recorder.h"
 #include "bench/monitor_recorder.h"
 #include "bench/onset_cold_starts.h"
 #include "bench/onset_files.h"
@@ -41,15 +42,12 @@ double Dbfs(double magnitude) { return 20.0 * std::log10(magnitude / 32768.0); }
 std::vector<std::int16_t> MonoInt16(const std::vector<float>& left,
                                     const std::vector<float>& right) {
   std::vector<std::int16_t> mono(left.size());
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    const double value = std::clamp((left[i] + right[i]) / 2.0 * 32768.0, -32768.0, 32767.0);
-    mono[i] = static_cast<std::int16_t>(std::lround(value));
-  }
+  for (std::size_t i = 0; i < left.size(); ++i) mono[i] = bench::MonoSample(left[i], right[i]);
   return mono;
 }
 
 struct Attack {
-  double frames = 0;  // from the note's start to the sample the finder takes as its onset
+  double seconds = 0;  // from the note's start to the sample the finder takes as its onset
   double peak = 0;
 };
 
@@ -67,7 +65,7 @@ std::optional<Attack> MeasureAttack(const std::string& font) {
   const double reference = bench::ReferencePeak(mono, synth.SampleRate());
   const auto onsets = bench::FindOnsets(mono, synth.SampleRate(), reference);
   if (onsets.size() != 1) return std::nullopt;
-  return Attack{static_cast<double>(onsets[0].frame), reference};
+  return Attack{static_cast<double>(onsets[0].frame) / synth.SampleRate(), reference};
 }
 
 void AddDelays(bench::SummaryLine& line, const std::string& prefix,
@@ -227,6 +225,17 @@ void AddColdStarts(bench::SummaryLine& line, const std::vector<bench::ColdStart>
   spacing.Add(line, starts);
 }
 
+// A pulse source at the synthesiser's rate, or JACK's ports at the server's.
+std::unique_ptr<bench::Recording> MakeRecorder(const bench::OnsetOptions& options, double rate,
+                                               double seconds) {
+  if (options.source == "jack") return std::make_unique<bench::JackRecorder>(seconds);
+  const auto fragment = options.recordLatencyMs
+                            ? std::optional<double>(*options.recordLatencyMs / 1e3)
+                            : std::nullopt;
+  return std::make_unique<bench::MonitorRecorder>(options.source, static_cast<int>(rate), seconds,
+                                                  fragment);
+}
+
 int Fail(const std::string& why) {
   std::fprintf(stderr, "onset_timing: %s\n", why.c_str());
   return 1;
@@ -263,18 +272,15 @@ int main(int argc, char** argv) {
   fw::sound::FluidSynthSink sink(*font);
   if (!sink.WaitUntilLoaded()) return Fail("the SoundFont did not load");
   sink.ProgramChange(bench::kWoodblock);
-  const double rate = sink.SampleRate();
-
   // The recorder first: one that joins while the sink sounds gets a burst never played.
   const std::size_t coldNotes = std::min(options.coldNotes, steps.starts.size());
   const double seconds =
       cold ? options.coldStarts.value_or(0) * (steps.starts[coldNotes - 1] / 1e6 + 6)
            : steps.starts.back() / 1e6;
-  const auto fragment = options.recordLatencyMs
-                            ? std::optional<double>(*options.recordLatencyMs / 1e3)
-                            : std::nullopt;
-  bench::MonitorRecorder recorder(options.source, static_cast<int>(rate), seconds + 10, fragment);
+  const auto recording = MakeRecorder(options, sink.SampleRate(), seconds + 10);
+  bench::Recording& recorder = *recording;
   if (!recorder.Start(&error)) return Fail("cannot record " + error);
+  const double rate = recorder.Rate();
 
   bench::Played played;
   std::vector<bench::StartRecord> records;
@@ -311,7 +317,7 @@ int main(int argc, char** argv) {
   // own frames, which hold where the reads' timestamps do not.
   std::vector<double> onsets, ownOnsets;
   for (const bench::Onset& onset : bench::FindOnsets(samples, rate, reference)) {
-    const double frame = static_cast<double>(onset.frame) - attack->frames;
+    const double frame = static_cast<double>(onset.frame) - attack->seconds * rate;
     onsets.push_back(clock->Time(frame));
     ownOnsets.push_back(frame / rate * 1e6);
   }
@@ -329,6 +335,8 @@ int main(int argc, char** argv) {
 
   bench::SummaryLine line;
   line.Add("run", options.mode + (cold ? "-cold" : ""));
+  line.Add("source", options.source);
+  line.Add("record_rate", static_cast<long long>(rate));
   line.Add("seed", static_cast<long long>(seed));
   line.Add("bars", static_cast<long long>(steps.bars));
   line.Add("notes", static_cast<long long>(played.calls.size()));
@@ -360,7 +368,7 @@ int main(int argc, char** argv) {
   line.Add("dropout_ms", static_cast<double>(dropoutFrames) / rate * 1e3, 1);
   line.Add("record_hole_ms", static_cast<double>(recorder.HoleFrames()) / rate * 1e3, 1);
   line.Add("record_fragment_ms", recorder.FragmentSeconds() * 1e3, 1);
-  line.Add("attack_offset_ms", attack->frames / rate * 1e3, 3);
+  line.Add("attack_offset_ms", attack->seconds * 1e3, 3);
   line.Add("note_peak_dbfs", Dbfs(reference), 2);
   line.Add("offline_peak_dbfs", Dbfs(attack->peak), 2);
   AddTimeline(line, recorder.Stamps(), played.calls.front(), rate);

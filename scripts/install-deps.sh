@@ -7,7 +7,7 @@ run_packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev l
   libfluidsynth-dev libglib2.0-dev libxcb1-dev fluid-soundfont-gm fonts-dejavu-core)
 test_packages=(googletest libgtest-dev xvfb xdotool pulseaudio pulseaudio-utils sox
   imagemagick x11-utils fluidsynth util-linux procps qt6-gtk-platformtheme
-  pipewire pipewire-pulse wireplumber dbus-daemon)
+  pipewire pipewire-pulse wireplumber dbus-daemon jackd2)
 
 wanted=("${run_packages[@]}")
 if [[ "${1:-run}" == "test" ]]; then wanted+=("${test_packages[@]}"); fi

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Shared by the benchmark scripts: where the build is, and a sound server of
 # our own with a null sink "bench" (there is no sound card), stopped on exit:
-# PulseAudio, or PipeWire with its pulse server when SERVER=pipewire.
+# PulseAudio, or PipeWire with its pulse server when SERVER=pipewire; or with
+# SERVER=jack a JACK server on its dummy backend, with no sink and no pulse
+# server at all. SERVER_SETUP says which, as the results should.
 set -euo pipefail
 
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -26,6 +28,7 @@ build() {
 # (for its CPU).
 PULSE_PID=
 SERVER_PIDS=()
+SERVER_SETUP=
 
 # Our own server in its own runtime folder, so that no other server is touched.
 # Arguments are passed on to the server (e.g. a log level).
@@ -38,6 +41,7 @@ start_pulse() {
     >"$OUT_DIR/pulseaudio.log" 2>&1 &
   PULSE_PID=$!
   SERVER_PIDS=("$PULSE_PID")
+  SERVER_SETUP="pulseaudio"
   wait_for_server "$OUT_DIR/pulseaudio.log"
 }
 
@@ -46,9 +50,11 @@ start_pulse() {
 source "$REPO_DIR/tests/e2e/pipewire_server.sh"
 
 # The same on PipeWire, its graph at PipeWire's own default rate (48 kHz, as on
-# a desktop; PIPEWIRE_RATE for another). Arguments are PulseAudio's: a
-# --load=MODULE ARGS is loaded through the pulse server once it answers; the
-# others (log options) have no PipeWire equivalent and are left out.
+# a desktop; PIPEWIRE_RATE for another), its quantum PipeWire's own unless
+# PIPEWIRE_QUANTUM is KIND:FRAMES with KIND min, max or force (the setting
+# clock.KIND-quantum, as on a device tuned for larger buffers). Arguments are
+# PulseAudio's: a --load=MODULE ARGS is loaded through the pulse server once it
+# answers; the others (log options) have no PipeWire equivalent and are left out.
 start_pipewire() {
   export XDG_RUNTIME_DIR=$OUT_DIR/pipewire-runtime
   mkdir -p "$XDG_RUNTIME_DIR"
@@ -74,14 +80,56 @@ start_pipewire() {
       echo "start_pipewire: $arg has no PipeWire equivalent, left out" >&2
     fi
   done
+  SERVER_SETUP="pipewire rate=${PIPEWIRE_RATE:-48000} quantum=${PIPEWIRE_QUANTUM:-default}"
+  [[ -z ${PIPEWIRE_QUANTUM:-} ]] || set_pipewire_quantum "$PIPEWIRE_QUANTUM"
 }
 
-# PulseAudio unless SERVER=pipewire; arguments as for start_pulse.
+# KIND:FRAMES into the server's settings, once it runs.
+set_pipewire_quantum() {
+  local kind=${1%%:*} frames=${1#*:}
+  if [[ ! $kind =~ ^(min|max|force)$ || ! $frames =~ ^[0-9]+$ ]]; then
+    echo "PIPEWIRE_QUANTUM must be min:N, max:N or force:N, not $1" >&2
+    return 1
+  fi
+  pw-metadata -n settings 0 "clock.$kind-quantum" "$frames" >/dev/null
+  local i
+  for ((i = 0; i < 100; i++)); do
+    pw-metadata -n settings 0 "clock.$kind-quantum" | grep -q "value:'$frames'" && return 0
+    sleep 0.05
+  done
+  echo "PipeWire did not take clock.$kind-quantum $frames" >&2
+  return 1
+}
+
+# JACK's dummy backend at JACK_RATE (48000) Hz, JACK_PERIOD (256) frames a
+# cycle, under a server name of our own. No pulse server is reachable and
+# none may be spawned, so that FluidSynth's drivers (PulseAudio, ALSA, JACK)
+# fall through to JACK. Nothing plays the output: record it from JACK's ports
+# (onset_timing --source jack).
+start_jack() {
+  export XDG_RUNTIME_DIR=$OUT_DIR/jack-runtime
+  mkdir -p "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  export JACK_DEFAULT_SERVER=velumbra-bench-$$
+  export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/no-pulse-server
+  export PULSE_CLIENTCONFIG=$XDG_RUNTIME_DIR/pulse-client.conf
+  echo "autospawn = no" >"$PULSE_CLIENTCONFIG"
+  local rate=${JACK_RATE:-48000} period=${JACK_PERIOD:-256}
+  jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r "$rate" -p "$period" >"$OUT_DIR/jackd.log" 2>&1 &
+  SERVER_PIDS=($!)
+  PULSE_PID=
+  SERVER_SETUP="jack dummy rate=$rate period=$period"
+  jack_wait -w -t 10 >/dev/null 2>&1 || { echo "jackd did not start; see $OUT_DIR/jackd.log" >&2; return 1; }
+}
+
+# PulseAudio unless SERVER=pipewire or jack; arguments as for start_pulse
+# (none for JACK).
 start_sound_server() {
   case ${SERVER:-pulse} in
     pulse) start_pulse "$@" ;;
     pipewire) start_pipewire "$@" ;;
-    *) echo "SERVER must be pulse or pipewire, not $SERVER" >&2; return 1 ;;
+    jack) start_jack ;;
+    *) echo "SERVER must be pulse, pipewire or jack, not $SERVER" >&2; return 1 ;;
   esac
 }
 
