@@ -43,6 +43,9 @@ void AudioStream::Anticipate() { Request(Asker::Guess); }
 
 void AudioStream::Request(Asker asker) {
   std::lock_guard lock(mutex_);
+  // After a failure a guess is no request: it neither tries nor keeps the
+  // quiet retries going; a start probes, and says so.
+  if (state_ == State::Failed && asker == Asker::Guess) return;
   lastRequest_ = std::chrono::steady_clock::now();
   if (state_ == State::Open) return;
   const bool start = asker == Asker::Start;
