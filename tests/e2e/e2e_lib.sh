@@ -3,7 +3,9 @@
 # sound server with a null sink, and a work folder; all go away on exit. The
 # server is PulseAudio, or PipeWire with its pulse server when
 # E2E_SERVER=pipewire; the program and the tools reach either through the
-# same pulse socket.
+# same pulse socket. E2E_MIN_QUANTUM sets PipeWire's smallest quantum, as a
+# user may. E2E_SERVER=jack is JACK's dummy device alone (E2E_JACK_PERIOD
+# frames a cycle), heard through E2E_JACK_MONITOR (jack_monitor.cpp).
 #
 # Positions given to e2e_click are relative to the 300x300 content below the
 # menu bar. Recordings are 48 kHz mono s16le from the null sink's monitor;
@@ -20,6 +22,9 @@ readonly E2E_TITLE='Velumbra 17'
 readonly E2E_SILENCE_LEVEL=33
 readonly E2E_SOUND_LEVEL=328
 readonly E2E_SERVER=${E2E_SERVER:-pulse}
+readonly E2E_MIN_QUANTUM=${E2E_MIN_QUANTUM:-}
+readonly E2E_JACK_PERIOD=${E2E_JACK_PERIOD:-1024}
+readonly E2E_JACK_MONITOR=${E2E_JACK_MONITOR:-jack_monitor}
 
 E2E_DIR=''
 E2E_FAILED=0
@@ -66,9 +71,12 @@ e2e_dump_logs() {
   done
   # The servers warn about running as root, D-Bus and real-time priority;
   # only their errors matter.
-  for f in "$E2E_DIR/pulse.log" "$E2E_DIR"/pipewire/*.log "$E2E_DIR/xvfb.log" "$E2E_DIR/parec.err"; do
-    grep -a -E '^E:|^\[E\]|^E |error|fatal' "$f" 2>/dev/null | tail -n 10 | sed "s|^|$(basename "$f"): |"
+  for f in "$E2E_DIR/pulse.log" "$E2E_DIR"/pipewire/*.log "$E2E_DIR/jackd.log" "$E2E_DIR/xvfb.log" \
+    "$E2E_DIR/parec.err"; do
+    grep -a -E '^E:|^\[E\]|^E |error|fatal|^Cannot' "$f" 2>/dev/null | tail -n 10 | sed "s|^|$(basename "$f"): |"
   done
+  # Which of the program's ports it heard, if any.
+  [[ -s $E2E_DIR/monitor.err ]] && sed 's/^/monitor.err: /' "$E2E_DIR/monitor.err" | tail -n 10
 }
 
 e2e_stop_pid() { # pid: TERM, then KILL if it lingers
@@ -115,6 +123,11 @@ e2e_init() {
   [[ -n ${E2E_ARTIFACTS:-} && -n ${E2E_RECORDING_NAME:-} ]] && rm -f "$E2E_ARTIFACTS/$E2E_RECORDING_NAME.wav"
   local server_tools=(pulseaudio)
   [[ $E2E_SERVER == pipewire ]] && server_tools=(pipewire wireplumber pipewire-pulse dbus-daemon)
+  [[ $E2E_SERVER == pipewire && -n $E2E_MIN_QUANTUM ]] && server_tools+=(pw-metadata pw-profiler)
+  if [[ $E2E_SERVER == jack ]]; then
+    command -v jackd >/dev/null || { echo "jackd is not installed: skipped"; exit 77; }
+    server_tools=(jack_lsp "$E2E_JACK_MONITOR")
+  fi
   for tool in Xvfb xdotool xwininfo "${server_tools[@]}" parec pactl sox; do
     command -v "$tool" >/dev/null || { echo "missing tool: $tool (scripts/install-deps.sh test)"; exit 1; }
   done
@@ -132,6 +145,9 @@ e2e_init() {
   printf 'autospawn = no\n' >"$E2E_DIR/client.conf"
   export PULSE_CLIENTCONFIG="$E2E_DIR/client.conf"
   export PULSE_SERVER="unix:$E2E_DIR/pulse/native"
+  # JACK's clients likewise: a server of this test's own name, never one started for them.
+  export JACK_DEFAULT_SERVER="velumbra-e2e-${E2E_DIR##*.}"
+  export JACK_NO_START_SERVER=1
   unset WAYLAND_DISPLAY PULSE_SINK PULSE_SOURCE
   # The suite may run with QT_QPA_PLATFORM=offscreen; these tests need real X windows.
   export QT_QPA_PLATFORM=xcb
@@ -209,14 +225,38 @@ e2e_start_pipewire() {
     sleep 0.05
   done
   pipewire_ready e2e_sink || e2e_abort "PipeWire did not start with e2e_sink as its default sink"
+  if [[ -n $E2E_MIN_QUANTUM ]]; then
+    pipewire_set_quantum min "$E2E_MIN_QUANTUM" || e2e_abort "PipeWire did not take clock.min-quantum $E2E_MIN_QUANTUM"
+  fi
   e2e_log "$(pactl info | sed -n 's/^Server Name: //p') at $PULSE_SERVER"
+}
+
+# JACK's dummy device and nothing else: neither PulseAudio nor ALSA must
+# answer the program, which tries them first. ALSA gets a configuration
+# without devices, as a card of the machine's would otherwise answer.
+e2e_start_jack() {
+  local i
+  : >"$E2E_DIR/alsa.conf"
+  export ALSA_CONFIG_PATH="$E2E_DIR/alsa.conf"
+  pactl info >/dev/null 2>&1 && e2e_abort "a PulseAudio server answers at $PULSE_SERVER"
+  jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r $E2E_RATE -p "$E2E_JACK_PERIOD" \
+    >"$E2E_DIR/jackd.log" 2>&1 &
+  E2E_SERVER_PIDS=($!)
+  for ((i = 0; i < 200; i++)); do
+    jack_lsp >/dev/null 2>&1 && break
+    e2e_pid_ended "${E2E_SERVER_PIDS[0]}" && break
+    sleep 0.05
+  done
+  jack_lsp >/dev/null 2>&1 || e2e_abort "jackd did not start"
+  e2e_log "JACK's dummy device as $JACK_DEFAULT_SERVER, $E2E_JACK_PERIOD frames a cycle"
 }
 
 e2e_start_sound_server() {
   case $E2E_SERVER in
     pulse) e2e_start_pulse ;;
     pipewire) e2e_start_pipewire ;;
-    *) e2e_abort "E2E_SERVER must be pulse or pipewire, not $E2E_SERVER" ;;
+    jack) e2e_start_jack ;;
+    *) e2e_abort "E2E_SERVER must be pulse, pipewire or jack, not $E2E_SERVER" ;;
   esac
 }
 
@@ -225,6 +265,10 @@ e2e_stop_sound_server() {
   local i
   for ((i = ${#E2E_SERVER_PIDS[@]} - 1; i >= 0; i--)); do e2e_stop_pid "${E2E_SERVER_PIDS[i]}"; done
   E2E_SERVER_PIDS=()
+  # A jackd that had to be killed leaves its socket and semaphores behind.
+  if [[ $E2E_SERVER == jack ]]; then
+    rm -f /dev/shm/jack_"$JACK_DEFAULT_SERVER"_* /dev/shm/jack_sem.*_"$JACK_DEFAULT_SERVER"_*
+  fi
 }
 
 # Every process of the sound server dies at once (disowned: no "Killed" lines).
@@ -486,16 +530,29 @@ e2e_start_session() {
 e2e_record_start() {
   E2E_REC_FILE="$E2E_DIR/rec$(date +%s%N).raw"
   : >"$E2E_REC_FILE"
-  parec -d e2e_sink.monitor --rate=$E2E_RATE --channels=1 --format=s16le --raw \
-    --latency-msec=5 >"$E2E_REC_FILE" 2>"$E2E_DIR/parec.err" &
+  if [[ $E2E_SERVER == jack ]]; then
+    "$E2E_JACK_MONITOR" >"$E2E_REC_FILE" 2>"$E2E_DIR/monitor.err" &
+  else
+    parec -d e2e_sink.monitor --rate=$E2E_RATE --channels=1 --format=s16le --raw \
+      --latency-msec=5 >"$E2E_REC_FILE" 2>"$E2E_DIR/parec.err" &
+  fi
   E2E_REC_PID=$!
   [[ ${1:-} == --no-wait ]] && return 0
-  local i
+  local i quantum
   for ((i = 0; i < 100; i++)); do
-    [[ -s $E2E_REC_FILE ]] && return 0
+    [[ -s $E2E_REC_FILE ]] && break
     sleep 0.05
   done
-  e2e_abort "parec records nothing"
+  [[ -s $E2E_REC_FILE ]] || e2e_abort "the sink's monitor records nothing"
+  # The graph runs now: the quantum asked for must be the one in force.
+  if [[ $E2E_SERVER == pipewire && -n $E2E_MIN_QUANTUM ]]; then
+    quantum=$(pipewire_driver_quantum $E2E_RATE)
+    e2e_log "PipeWire's driver runs at a quantum of $quantum frames"
+    if ! [[ $quantum =~ ^[0-9]+$ ]] || ((quantum < E2E_MIN_QUANTUM)); then
+      e2e_abort "the quantum in force is '$quantum', not at least $E2E_MIN_QUANTUM"
+    fi
+  fi
+  return 0
 }
 
 # Samples recorded so far: the position of "now" in the recording.

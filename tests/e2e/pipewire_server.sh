@@ -98,3 +98,25 @@ pipewire_ready() {
   [[ $(pactl get-default-sink 2>/dev/null) == "$sink" &&
     $(pactl get-default-source 2>/dev/null) == "$sink.monitor" ]]
 }
+
+# Sets clock.KIND-quantum (KIND min, max or force) in the running server's
+# settings, as a user tunes a device for larger buffers; true once it reads back.
+pipewire_set_quantum() {
+  local kind=$1 frames=$2 settings
+  pw-metadata -n settings 0 "clock.$kind-quantum" "$frames" >/dev/null
+  # Read into a variable: grep -q ending the pipe early would fail it under pipefail.
+  settings=$(pw-metadata -n settings 0 "clock.$kind-quantum" 2>/dev/null)
+  [[ $settings == *"value:'$frames'"* ]]
+}
+
+# The quantum the driver runs at, in frames at the given rate: the median over
+# a second of pw-profiler's cycles (its fourth column is the cycle in µs). The
+# graph must be running, or nothing is printed.
+pipewire_driver_quantum() {
+  local rate=$1 folder=$PIPEWIRE_DIR/profiler
+  mkdir -p "$folder"
+  # It leaves plot scripts in its working folder.
+  (cd "$folder" && timeout 1 pw-profiler -o cycles.log >/dev/null 2>&1)
+  sort -n -k4,4 "$folder/cycles.log" 2>/dev/null |
+    awk -v rate="$rate" '{us[NR] = $4} END {if (NR) printf "%d\n", us[int((NR + 1) / 2)] * rate / 1e6 + 0.5}'
+}
