@@ -91,10 +91,9 @@ set_pipewire_quantum() {
     echo "PIPEWIRE_QUANTUM must be min:N, max:N or force:N, not $1" >&2
     return 1
   fi
-  pw-metadata -n settings 0 "clock.$kind-quantum" "$frames" >/dev/null
   local i
   for ((i = 0; i < 100; i++)); do
-    pw-metadata -n settings 0 "clock.$kind-quantum" | grep -q "value:'$frames'" && return 0
+    pipewire_set_quantum "$kind" "$frames" && return 0
     sleep 0.05
   done
   echo "PipeWire did not take clock.$kind-quantum $frames" >&2
