@@ -13,6 +13,8 @@ constexpr double kSameTakeShare = 1.0 / 16;
 // between them within half a callback (a take is cut into whole callbacks)
 // and a wake-up's delay.
 constexpr double kPaceJitterUs = 2'000;
+// A callback this close to a callback's length after the one before shows a
+// device that takes a callback at a time.
 constexpr double kPaceTolerance = 0.25;
 // Once paced, the line rises to the least lateness of a window of takes, so
 // that a device that slowed or paused is followed; below this, it is noise.
@@ -30,7 +32,6 @@ DeviceClock::DeviceClock(double sampleRate)
     : nominalUsPerFrame_(1e6 / sampleRate), usPerFrame_(nominalUsPerFrame_) {}
 
 void DeviceClock::Restart() {
-  started_ = false;
   callbacks_ = 0;
   paced_ = false;
   refilling_ = false;
@@ -65,14 +66,13 @@ void DeviceClock::Observe(std::int64_t frame, int frames, double now) {
   const double gap = now - lastCallback_;
   // The first callback fills the buffer or waits for a device slow to begin.
   const double lastLength = lastFrames_ * usPerFrame_;
-  const bool newTake = started_ && gap >= kSameTakeShare * lastLength;
-  if (!started_ || newTake) takeTime_ = now;
+  const bool newTake = callbacks_ > 0 && gap >= kSameTakeShare * lastLength;
+  if (callbacks_ == 0 || newTake) takeTime_ = now;
   // A callback a callback's length after one that was not the first: the
   // device played those frames as they came, as a device that takes a
   // period at a time shows at its first take.
   const bool afterOne =
       callbacks_ >= 2 && std::abs(gap - lastLength) <= kPaceTolerance * lastLength;
-  started_ = true;
   ++callbacks_;
   lastCallback_ = now;
   lastFrames_ = frames;
@@ -111,7 +111,7 @@ void DeviceClock::JudgePace(std::int64_t frame, double now, bool afterOne) {
 }
 
 void DeviceClock::AssumePaced() {
-  if (paced_ || !started_) return;
+  if (paced_ || callbacks_ == 0) return;
   paced_ = true;
   Anchor(lastEnd_, takeTime_);
   StartWindows(takeTime_);

@@ -50,7 +50,6 @@ class DeviceClock {
 
   double nominalUsPerFrame_;
   double usPerFrame_;
-  bool started_ = false;
   std::int64_t callbacks_ = 0;
   bool paced_ = false;
   // Since the device ran dry, in the take that refills it.

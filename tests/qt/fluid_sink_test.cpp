@@ -159,6 +159,19 @@ TEST(FluidSinkTest, AStartWaitsForTheOutputsPaceEvenIfSlowToBeginThenLosesNoNote
   }
 }
 
+TEST(FluidSinkTest, AnOutputWhosePaceCannotBeReadStillPlaysTheStartAtItsNominalRate) {
+  const auto soundFont = fw::sound::FindSoundFont();
+  ASSERT_TRUE(soundFont) << "the test command installs the SoundFont";
+  SinkOnStandIn output(*soundFont);
+  output.log->earlyShare = 0.7;
+  output.sink.Prepare();
+  ASSERT_TRUE(output.sink.AwaitOutput(500ms)) << "a device that takes data got no start";
+  const std::vector<Called> calls = CallNotes(output.sink, 12);
+  ASSERT_TRUE(RenderedPast(*output.log, calls.back().after + output.sink.Delay()));
+  EXPECT_EQ(output.log->NoteOns(), calls.size()) << "a note was lost";
+  EXPECT_EQ(output.sink.DroppedNotes(), 0);
+}
+
 TEST(FluidSinkTest, AStartGivesUpWaitingWithoutAnOutputAndWhenCancelled) {
   const auto soundFont = fw::sound::FindSoundFont();
   ASSERT_TRUE(soundFont) << "the test command installs the SoundFont";

@@ -40,6 +40,9 @@ class StandInLog {
   int periodFrames = 1024;
   bool answers = true;
   std::chrono::milliseconds pauseAfterFirst{0};
+  // Every other callback comes this share of a period early: the device
+  // takes data at its rate on average, at a pace no pair of takes shows.
+  double earlyShare = 0;
 
   double PeriodUs() const { return 1e6 * periodFrames / sampleRate; }
   // Ends the pause after the first callback now.
@@ -150,7 +153,8 @@ class PacedStandIn : public fw::sound::AudioDevice, private fw::sound::BlockSynt
       start += period;
     }
     for (std::int64_t k = 0;; ++k) {
-      const double meant = start + static_cast<double>(k) * period;
+      const double meant = start + static_cast<double>(k) * period -
+                           static_cast<double>(k % 2) * log_->earlyShare * period;
       if (!WaitUntil(meant)) return;
       Call(stream, meant);
     }
