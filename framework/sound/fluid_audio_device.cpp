@@ -50,16 +50,25 @@ FluidAudioDevice::FluidAudioDevice(fluid_settings_t* settings, fluid_synth_t* sy
 FluidAudioDevice::~FluidAudioDevice() { Close(); }
 
 bool FluidAudioDevice::OpenDriver(const char* name) {
+  // The JACK driver would move the synthesiser to its server's rate behind
+  // the timeline's back (and leave the setting as it was): match it first.
+  // Asking costs a client of its own, a few of the server's cycles, so the
+  // answer is kept while the server takes our streams.
+  const bool jack = std::strcmp(name, "jack") == 0;
+  if (jack) {
+    if (!jackRate_) jackRate_ = JackServerRate();
+    MatchRate(jackRate_);
+  }
   fluid_settings_setstr(settings_, "audio.driver", name);
   driver_ = new_fluid_audio_driver2(settings_, Callback, this);
   if (driver_ != nullptr) workingDriver_ = name;
+  if (jack && driver_ == nullptr) jackRate_.reset();
   return driver_ != nullptr;
 }
 
-void FluidAudioDevice::MatchServerRate() {
+void FluidAudioDevice::MatchRate(std::optional<int> server) {
   double rate = 0;
   fluid_settings_getnum(settings_, "synth.sample-rate", &rate);
-  const std::optional<int> server = DefaultSinkRate(kRateQueryLimit);
   if (server && *server != static_cast<int>(rate) && *server >= 8000 && *server <= 96000) {
     rate = *server;
     fluid_settings_setnum(settings_, "synth.sample-rate", rate);
@@ -82,7 +91,7 @@ bool FluidAudioDevice::Open(AudioStream& stream, std::string* why, bool again) {
   if (retryingOther) {
     renderer_.Restart();
   } else {
-    MatchServerRate();
+    MatchRate(DefaultSinkRate(kRateQueryLimit));
   }
   // Each driver that fails says why; that only matters if none opens.
   KeptMessages probing;
@@ -96,7 +105,7 @@ bool FluidAudioDevice::Open(AudioStream& stream, std::string* why, bool again) {
   }
   KeepFluidSynthMessagesOfThisThread(nullptr);
   if (driver_ != nullptr) {
-    // A JACK server runs at its own rate and moves the synthesiser to it.
+    // Should a driver have moved the stream to its own rate after all.
     renderer_.FollowRate(SampleRate());
     return true;
   }

@@ -4,6 +4,7 @@
 // is rendered block by block with the notes placed on the timeline.
 #include <fluidsynth.h>
 
+#include <optional>
 #include <string>
 
 #include "framework/sound/audio_stream.h"
@@ -33,8 +34,8 @@ class FluidAudioDevice : public AudioDevice, private BlockSynth {
  private:
   static int Callback(void* data, int frames, int nfx, float* fx[], int nout, float* out[]);
   bool OpenDriver(const char* name);
-  // Renders at the sound server's own rate from the next stream on.
-  void MatchServerRate();
+  // Renders at the sound server's rate, if it said one, from the next stream on.
+  void MatchRate(std::optional<int> server);
   void Apply(const TimedNote& note) override;
   void SetLevel(double level) override;
   float Render(int offset, int frames) override;
@@ -44,6 +45,8 @@ class FluidAudioDevice : public AudioDevice, private BlockSynth {
   TimelineRenderer& renderer_;
   fluid_audio_driver_t* driver_ = nullptr;
   std::string workingDriver_;
+  // The JACK server's rate, once asked.
+  std::optional<int> jackRate_;
   AudioStream* stream_ = nullptr;
   KeptMessages renderMessages_;
   // The levels a fade scales down.
