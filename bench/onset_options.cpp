@@ -20,7 +20,7 @@ const char* const kOnsetUsage =
     "frames,at_us,latency_us,usable per read of the recording, --wav the recording.\n"
     "looped needs --minutes or --stop-after.\n"
     "--cold-starts N: N times, once the stream has closed as idle, Prepare, wait for the\n"
-    "output (at most 2 s) and play the first K (default 8) steps; one line per start, then\n"
+    "output (at most 2.5 s) and play the first K (default 8) steps; one line per start, then\n"
     "the summary; --out writes one CSV line per start.\n"
     "--record-latency-ms: the recorder's fragment (default 10); 'default' leaves it to the\n"
     "server. JACK is read every cycle.\n";
