@@ -33,6 +33,7 @@ DeviceClock::DeviceClock(double sampleRate)
 
 void DeviceClock::Restart() {
   callbacks_ = 0;
+  firstKeepsPace_ = false;
   paced_ = false;
   refilling_ = false;
   haveCandidate_ = false;
@@ -71,8 +72,8 @@ void DeviceClock::Observe(std::int64_t frame, int frames, double now) {
   // A callback a callback's length after one that was not the first: the
   // device played those frames as they came, as a device that takes a
   // period at a time shows at its first take.
-  const bool afterOne =
-      callbacks_ >= 2 && std::abs(gap - lastLength) <= kPaceTolerance * lastLength;
+  const bool afterOne = callbacks_ >= (firstKeepsPace_ ? 1 : 2) &&
+                        std::abs(gap - lastLength) <= kPaceTolerance * lastLength;
   ++callbacks_;
   lastCallback_ = now;
   lastFrames_ = frames;

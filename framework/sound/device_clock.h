@@ -23,6 +23,9 @@ class DeviceClock {
   void Observe(std::int64_t frame, int frames, double now);
   // The pace could not be read: go on at the nominal rate from the takes seen.
   void AssumePaced();
+  // The device calls back once a block of its own from the first callback
+  // on (it fills no buffer first): the first callback may show the pace.
+  void FirstCallbackKeepsPace() { firstKeepsPace_ = true; }
   // The real-clock time (µs) at which the device asks for this frame: no
   // callback comes before its first frame's moment.
   double TimeOf(std::int64_t frame) const;
@@ -51,6 +54,7 @@ class DeviceClock {
   double nominalUsPerFrame_;
   double usPerFrame_;
   std::int64_t callbacks_ = 0;
+  bool firstKeepsPace_ = false;
   bool paced_ = false;
   // Since the device ran dry, in the take that refills it.
   bool refilling_ = false;

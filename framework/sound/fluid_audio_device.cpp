@@ -58,11 +58,16 @@ bool FluidAudioDevice::OpenDriver(const char* name) {
   if (jack) {
     if (!jackRate_) jackRate_ = JackServerRate();
     MatchRate(jackRate_);
+    // JACK calls each client once a cycle from its first on.
+    renderer_.FirstCallbackKeepsPace();
   }
   fluid_settings_setstr(settings_, "audio.driver", name);
   driver_ = new_fluid_audio_driver2(settings_, Callback, this);
   if (driver_ != nullptr) workingDriver_ = name;
-  if (jack && driver_ == nullptr) jackRate_.reset();
+  if (jack && driver_ == nullptr) {
+    jackRate_.reset();
+    renderer_.Restart();
+  }
   return driver_ != nullptr;
 }
 

@@ -41,6 +41,9 @@ class TimelineRenderer {
   // From any thread: should the pace still be unread at the next callback,
   // the stream plays on at its nominal rate rather than keep its notes waiting.
   void AssumePace() { assumePace_.store(true); }
+  // Before the stream opens: its device calls back once a block of its own
+  // from the first callback on, with no buffer to fill first.
+  void FirstCallbackKeepsPace() { clock_.FirstCallbackKeepsPace(); }
   // One callback of `frames`; now is the real clock at its start. Returns the peak.
   float Render(BlockSynth& synth, int frames, double now);
   // From this real-clock moment the level falls 60 dB in kFadeUs, then to

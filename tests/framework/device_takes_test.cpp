@@ -37,6 +37,9 @@ struct Server {
   int changeAt = -1;
   int laterTake = 0;
   double jitterUs = 0;
+  // A server that calls each client once a cycle from the first, as JACK
+  // does, and says so before the stream opens.
+  bool firstKeepsPace = false;
 };
 
 class FrameRecorder : public fw::sound::BlockSynth {
@@ -80,6 +83,7 @@ Start Play(const Server& server, double until, double openedAt = kRate) {
   TimelineRenderer renderer(timeline, openedAt);
   renderer.Restart(openedAt);
   renderer.FollowRate(kRate);
+  if (server.firstKeepsPace) renderer.FirstCallbackKeepsPace();
   FrameRecorder synth;
   std::mt19937 random(11);
   std::uniform_real_distribution<double> jitter(-server.jitterUs, server.jitterUs);
@@ -174,6 +178,15 @@ TEST(DeviceTakes, EveryStartIsPacedWithinThreeTakesAndEveryNoteSoundsOneDelayAft
       EXPECT_LE(start.pacedAfterUs, 300'000) << server.name;
     }
   }
+}
+
+TEST(DeviceTakes, AServerThatCallsOnceACycleFromTheFirstIsPacedAtItsSecondCallback) {
+  // No buffer at all: each callback waits for the cycle that takes its block.
+  Server server{"blocks of 4096, paced from the first", 4096, 4096, -4096};
+  server.firstKeepsPace = true;
+  const Start start = Play(server, 3e6);
+  ExpectEveryNoteOnTime(start, server.name);
+  EXPECT_LE(start.pacedAfterUs, start.longestTakeUs + 1000);
 }
 
 TEST(DeviceTakes, AStreamMovedToItsServersRateAsItOpenedIsTimedAtThatRate) {
