@@ -47,11 +47,6 @@ void DeviceClock::Restart(double sampleRate) {
   Restart();
 }
 
-void DeviceClock::ChangeRate(double sampleRate) {
-  nominalUsPerFrame_ = 1e6 / sampleRate;
-  usPerFrame_ = nominalUsPerFrame_;
-}
-
 double DeviceClock::LineAt(std::int64_t end) const {
   return lineTime_ + static_cast<double>(end - lineFrame_) * usPerFrame_;
 }

@@ -16,8 +16,6 @@ class DeviceClock {
   // A new stream: everything is learned anew from its callbacks.
   void Restart();
   void Restart(double sampleRate);
-  // The stream runs at another rate than it was opened at.
-  void ChangeRate(double sampleRate);
   // At the start of each render callback: the frames rendered before it, the
   // frames it asks for, and the real clock (µs) now.
   void Observe(std::int64_t frame, int frames, double now);

@@ -109,11 +109,7 @@ bool FluidAudioDevice::Open(AudioStream& stream, std::string* why, bool again) {
     }
   }
   KeepFluidSynthMessagesOfThisThread(nullptr);
-  if (driver_ != nullptr) {
-    // Should a driver have moved the stream to its own rate after all.
-    renderer_.FollowRate(SampleRate());
-    return true;
-  }
+  if (driver_ != nullptr) return true;
   const std::vector<std::string> reasons = probing.Take();
   *why = reasons.empty() ? kTried : std::string(kTried) + "; " + reasons.front();
   return false;
@@ -153,12 +149,6 @@ void FluidAudioDevice::SetLevel(double level) {
   fluid_synth_set_gain(synth_, static_cast<float>(gain_ * level));
   fluid_synth_set_reverb_group_level(synth_, -1, reverb_ * level);
   fluid_synth_set_chorus_group_level(synth_, -1, chorus_ * level);
-}
-
-double FluidAudioDevice::SampleRate() const {
-  double rate = 0;
-  fluid_settings_getnum(settings_, "synth.sample-rate", &rate);
-  return rate;
 }
 
 float FluidAudioDevice::Render(int offset, int frames) {

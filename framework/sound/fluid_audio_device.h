@@ -28,8 +28,7 @@ class FluidAudioDevice : public AudioDevice, private BlockSynth {
   bool Open(AudioStream& stream, std::string* why, bool again) override;
   void Close() override;
   std::vector<std::string> TakeMessages() override { return renderMessages_.Take(); }
-  // The synthesiser's, which the driver may have moved to its server's.
-  double SampleRate() const override;
+  double SampleRate() const override { return renderer_.SampleRate(); }
 
  private:
   static int Callback(void* data, int frames, int nfx, float* fx[], int nout, float* out[]);

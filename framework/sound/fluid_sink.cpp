@@ -89,11 +89,13 @@ void FluidSynthSink::Render(float* left, float* right, int frames) {
 }
 
 double FluidSynthSink::Delay() const {
-  if (!renderer_) return 1e6 * kPeriodFrames / SampleRate() + kCallbackSlackUs;
   // A callback renders all its frames at once: a device that asks for more
-  // than a period at a time needs its notes that much sooner.
-  const int frames = std::max(kPeriodFrames, renderer_->LongestCallback());
-  return 1e6 * frames / renderer_->SampleRate() + kCallbackSlackUs;
+  // than a period at a time needs its notes that much sooner. The stream's
+  // rate, once one has opened.
+  const int frames =
+      renderer_ ? std::max(kPeriodFrames, renderer_->LongestCallback()) : kPeriodFrames;
+  const double rate = renderer_ ? renderer_->SampleRate() : SampleRate();
+  return 1e6 * frames / rate + kCallbackSlackUs;
 }
 
 double FluidSynthSink::SampleRate() const {

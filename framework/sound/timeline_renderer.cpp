@@ -31,15 +31,7 @@ double TimelineRenderer::LevelAt(double time) const {
   return std::pow(10.0, -60.0 * elapsed / kFadeUs / 20.0);
 }
 
-void TimelineRenderer::FollowRate(double sampleRate) { pendingRate_.store(sampleRate); }
-
 float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
-  // A driver that moved the stream to another rate as it opened: its frames
-  // so far are still its frames, but each lasts another time.
-  if (const double rate = pendingRate_.exchange(0); rate > 0 && rate != sampleRate_.load()) {
-    clock_.ChangeRate(rate);
-    sampleRate_.store(rate);
-  }
   clock_.Observe(streamFrames_, frames, now);
   if (assumePace_.load() && !clock_.Paced()) clock_.AssumePaced();
   // A note placed by a clock that is not yet paced would sound early or late.

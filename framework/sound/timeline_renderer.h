@@ -35,9 +35,6 @@ class TimelineRenderer {
   void Restart();
   // A new stream at another sample rate.
   void Restart(double sampleRate);
-  // From any thread: the stream turned out to run at this rate; the render
-  // thread starts it anew there at its next callback.
-  void FollowRate(double sampleRate);
   // From any thread: should the pace still be unread at the next callback,
   // the stream plays on at its nominal rate rather than keep its notes waiting.
   void AssumePace() { assumePace_.store(true); }
@@ -76,7 +73,6 @@ class TimelineRenderer {
   std::atomic<bool> assumePace_{false};
   std::atomic<int> longest_{0};
   std::atomic<double> sampleRate_;
-  std::atomic<double> pendingRate_{0};
 };
 
 }  // namespace fw::sound

@@ -14,35 +14,19 @@
 
 #include "framework/sound/note_timeline.h"
 #include "framework/sound/timeline_renderer.h"
+#include "support/frame_recorder.h"
 
 namespace {
 
 using fw::sound::NoteTimeline;
 using fw::sound::TimedNote;
 using fw::sound::TimelineRenderer;
+using testing_support::FrameRecorder;
 
 constexpr double kRate = 48000;
 constexpr int kPeriod = 1024;
 constexpr double kPeriodUs = 1e6 * kPeriod / kRate;
 constexpr double kDelayUs = kPeriodUs + 6000;
-
-// Records the stream frame at which each note was applied.
-class FrameRecorder : public fw::sound::BlockSynth {
- public:
-  struct Applied {
-    TimedNote note;
-    std::int64_t frame;
-  };
-  void Apply(const TimedNote& note) override { applied.push_back({note, frame}); }
-  void SetLevel(double newLevel) override { level = newLevel; }
-  float Render(int, int frames) override {
-    frame += frames;
-    return 0;
-  }
-  std::vector<Applied> applied;
-  std::int64_t frame = 0;
-  double level = 1;
-};
 
 struct Simulation {
   NoteTimeline timeline;
