@@ -179,6 +179,7 @@ void AudioStream::CloseDevice(std::unique_lock<std::mutex>& lock, bool lost) {
   // those after it; a start tries again at once.
   state_ = lost ? State::Failed : State::Closing;
   lock.unlock();
+  if (lost) device_->Lost();
   device_->Close();
   std::vector<std::string> last = device_->TakeMessages();
   lock.lock();

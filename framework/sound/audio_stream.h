@@ -32,6 +32,9 @@ class AudioDevice {
   virtual std::vector<std::string> TakeMessages() = 0;
   // Frames a second of the stream last opened.
   virtual double SampleRate() const = 0;
+  // The stream was lost, its output gone away: what was learned of the
+  // output may not hold when it comes back. Called before Close().
+  virtual void Lost() {}
 };
 
 struct StreamTiming {

@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace fw::sound {
 namespace {
-// A callback that starts this soon after the last (as a share of the last
-// one's frames) belongs to the same take: the device had room for both.
+// A callback that starts this soon after the last one ended (as a share of
+// the last one's frames) belongs to the same take: the device had room for both.
 constexpr double kSameTakeShare = 1.0 / 16;
 // Two takes show the pace when the time between them matches the frames
 // between them within half a callback (a take is cut into whole callbacks)
@@ -16,16 +15,31 @@ constexpr double kPaceJitterUs = 2'000;
 // A callback this close to a callback's length after the one before shows a
 // device that takes a callback at a time.
 constexpr double kPaceTolerance = 0.25;
-// Once paced, the line rises to the least lateness of a window of takes, so
-// that a device that slowed or paused is followed; below this, it is noise.
-constexpr double kMinWindowUs = 1e6;
-constexpr double kTakesAWindow = 8;
-constexpr double kRiseAboveUs = 300;
-// The rate is read over at least this long a stretch of the line, and never
-// strays further than this from the nominal one.
-constexpr double kRateBaselineUs = 4e6;
+// Takes above the line by no more than this are on it: a block is the grid.
+constexpr double kLeastJitterUs = 1'500;
+// A take may come this many times as far above the line as any of the last
+// second did and still be on time: two such in a row are rare, not a stall.
+constexpr double kJitterMargin = 2;
+// The takes that say how far above the line an on-time take may come: those
+// of the last second, and at least this many.
+constexpr double kRecentUs = 1e6;
+constexpr int kRecentTakes = 8;
+// The line follows the lower edge of this long a stretch of takes upward:
+// long enough that the earliest of them is on time.
+constexpr double kLatelyUs = 1e6;
+// A move of the line larger than this is the device's timeline moving, not
+// a sign of its rate.
+constexpr double kShiftUs = 5'000;
+// A rise up to this long (a smaller server quantum) is caught up on by
+// playing the notes passed over faster than called, so none is lost or
+// started together; past it they are gone.
+constexpr double kCatchUpLimitUs = 100'000;
+// The rate is read over at least this long a stretch of the line, from a
+// moment this long after the pace, and never strays further than this from
+// the nominal one.
+constexpr double kRateOriginUs = 500'000;
+constexpr double kRateBaselineUs = 2e6;
 constexpr double kMaxRateError = 0.005;
-constexpr double kNever = std::numeric_limits<double>::infinity();
 }  // namespace
 
 DeviceClock::DeviceClock(double sampleRate)
@@ -38,7 +52,11 @@ void DeviceClock::Restart() {
   refilling_ = false;
   haveCandidate_ = false;
   longest_ = 0;
-  longestTakeGap_ = 0;
+  takeGap_ = 0;
+  completed_ = 0;
+  lateRun_ = 0;
+  haveOrigin_ = false;
+  lag_ = 0;
   usPerFrame_ = nominalUsPerFrame_;
 }
 
@@ -56,124 +74,237 @@ void DeviceClock::Anchor(std::int64_t end, double time) {
   lineTime_ = time;
 }
 
+void DeviceClock::Shift(double by) {
+  lineTime_ += by;
+  if (haveOrigin_ && std::abs(by) > kShiftUs) originTime_ += by;
+}
+
 void DeviceClock::Observe(std::int64_t frame, int frames, double now) {
   longest_ = std::max(longest_, frames);
   const std::int64_t end = frame + frames;
-  const double gap = now - lastCallback_;
-  // The first callback fills the buffer or waits for a device slow to begin.
   const double lastLength = lastFrames_ * usPerFrame_;
-  const bool newTake = callbacks_ > 0 && gap >= kSameTakeShare * lastLength;
-  if (callbacks_ == 0 || newTake) takeTime_ = now;
+  // The first callback fills the buffer or waits for a device slow to begin.
+  const bool newTake = callbacks_ == 0 || now - lastFinished_ >= kSameTakeShare * lastLength;
   // A callback a callback's length after one that was not the first: the
   // device played those frames as they came, as a device that takes a
   // period at a time shows at its first take.
   const bool afterOne = callbacks_ >= (firstKeepsPace_ ? 1 : 2) &&
-                        std::abs(gap - lastLength) <= kPaceTolerance * lastLength;
+                        std::abs(now - lastStart_ - lastLength) <= kPaceTolerance * lastLength;
   ++callbacks_;
-  lastCallback_ = now;
+  lastStart_ = now;
+  lastFinished_ = now;
   lastFrames_ = frames;
-  lastEnd_ = end;
-  if (paced_) {
-    Follow(end, newTake, gap, now);
+  if (newTake) {
+    refilling_ = false;
+    if (paced_) Complete(take_);
+    take_ = {now, frame, end, now, frames};
+    if (paced_) TakeUpAgain();
+  } else {
+    take_.end = end;
+  }
+  take_.lastStart = now;
+  take_.lastFrames = frames;
+  if (paced_ && refilling_) {
+    // The callbacks that refill a device that took up again come as fast as
+    // they render, like the first ones of a stream: each frame is wanted as
+    // the device plays it, not all at once.
+    Anchor(end, now);
     return;
   }
-  if (newTake) JudgePace(frame, now, afterOne);
+  if (paced_) {
+    // The device wanted these frames earlier than the line said.
+    if (const double lateness = Lateness(take_); lateness < 0) Shift(lateness);
+    return;
+  }
+  if (newTake && callbacks_ > 1) JudgePace(frame, now, afterOne);
   // Until paced the line only follows the callbacks, for a fade's sake.
   if (!paced_) Anchor(frame + longest_, now);
+}
+
+void DeviceClock::Rise(double by) {
+  // Frames rendered from here on are placed by the risen line only once the
+  // lag has run out: the notes of the stretch passed over come closer
+  // together instead of all at once.
+  const std::int64_t from = take_.end;
+  const double lag = by + LagAt(from);
+  lag_ = lag <= kCatchUpLimitUs ? lag : 0;
+  lagFrame_ = from;
+  Shift(by);
+}
+
+double DeviceClock::LagAt(std::int64_t frame) const {
+  const double caught =
+      static_cast<double>(frame - lagFrame_) * usPerFrame_ * DeviceClock::kCatchUpSpeed;
+  return std::max(0.0, lag_ - std::max(0.0, caught));
 }
 
 void DeviceClock::JudgePace(std::int64_t frame, double now, bool afterOne) {
   bool spanned = false;
   if (haveCandidate_) {
-    const double span = now - candidateTime_;
-    const double played = static_cast<double>(frame - candidateFrame_) * usPerFrame_;
+    const double span = now - candidate_.time;
+    const double played = static_cast<double>(frame - candidate_.first) * usPerFrame_;
     spanned = std::abs(span - played) <= 0.5 * longest_ * usPerFrame_ + kPaceJitterUs;
   }
   paced_ = afterOne || spanned;
   if (paced_) {
-    Anchor(lastEnd_, now);
-    StartWindows(now);
-  }
-  if (spanned) {
-    longestTakeGap_ = now - candidateTime_;
+    Anchor(take_.end, now);
     // The last take ended where this one begins: where a server's takes are
     // uneven shares of a callback, it may be the earlier of the two.
-    if (LineAt(frame) > candidateTime_) Anchor(frame, candidateTime_);
+    if (spanned && LineAt(frame) > candidate_.time) Anchor(frame, candidate_.time);
+    StartFollowing();
+    steadyTakeFrames_ = take_.end - take_.first;
+    if (haveCandidate_) {
+      // The take before the pace only marks where it began: the buffer
+      // filled then, and says nothing of the jitter.
+      kept_[0] = candidate_;
+      kept_[0].steady = false;
+      kept_[0].counts = false;
+      completed_ = 1;
+      takeGap_ = now - candidate_.time;
+    }
   }
   // Still filling its buffer, or paused since: judge from this take on.
   haveCandidate_ = true;
-  candidateTime_ = now;
-  candidateFrame_ = frame;
+  candidate_ = take_;
 }
 
 void DeviceClock::AssumePaced() {
   if (paced_ || callbacks_ == 0) return;
   paced_ = true;
-  Anchor(lastEnd_, takeTime_);
-  StartWindows(takeTime_);
+  Anchor(take_.end, take_.time);
+  StartFollowing();
+  takeGap_ = longest_ * usPerFrame_;
 }
 
-void DeviceClock::StartWindows(double now) {
+void DeviceClock::StartFollowing() {
+  completed_ = 0;
+  lateRun_ = 0;
   haveOrigin_ = false;
-  windowLongestGap_ = longestTakeGap_;
-  windowStart_ = now;
-  windowLeast_ = kNever;
+  pacedAt_ = take_.time;
 }
 
-void DeviceClock::Follow(std::int64_t end, bool newTake, double gap, double now) {
-  if (newTake) refilling_ = false;
-  // The callbacks that refill a device that ran dry come as fast as they
-  // render, like the first ones of a stream: its frames are wanted as it
-  // plays them, not all at once.
-  if (refilling_) {
-    Anchor(end, now);
-    return;
-  }
-  const double lateness = takeTime_ - LineAt(end);
-  const double latest = longestTakeGap_ + longest_ * usPerFrame_;
-  if (newTake) {
-    // A stretch is remembered for a window: a pause is not a pattern.
-    windowLongestGap_ = std::max(windowLongestGap_, gap);
-    longestTakeGap_ = std::max(longestTakeGap_, gap);
-  }
-  if (lateness < 0) {
-    // The device wanted these frames earlier than the line said.
-    Anchor(end, takeTime_);
-  } else if (lateness > latest) {
-    // Later than any take could be (the first callback of a take is as late
-    // as the take is long): the device ran dry and took up again later. Its
-    // timeline moved; the callbacks that refill it bring the line down.
-    Anchor(end, takeTime_);
-    StartWindows(now);
-    refilling_ = true;
-    return;
-  } else {
-    windowLeast_ = std::min(windowLeast_, lateness);
-  }
-  if (now - windowStart_ >= std::max(kMinWindowUs, kTakesAWindow * longestTakeGap_)) {
-    CloseWindow(end, now);
-  }
+double DeviceClock::TakeSpan(const Take& before, const Take& after) const {
+  return after.time - before.time - static_cast<double>(after.first - before.first) * usPerFrame_;
 }
 
-void DeviceClock::CloseWindow(std::int64_t end, double now) {
-  if (windowLeast_ > kRiseAboveUs && windowLeast_ != kNever) lineTime_ += windowLeast_;
-  windowStart_ = now;
-  windowLeast_ = kNever;
-  longestTakeGap_ = windowLongestGap_;
-  windowLongestGap_ = 0;
-  // The device's rate against ours, from where the line stands now against
-  // where it stood after its first window, once its first takes had drawn it.
+double DeviceClock::PaceTolerance() const { return 0.5 * longest_ * usPerFrame_ + kPaceJitterUs; }
+
+bool DeviceClock::AtPace(const Take& before, const Take& after) const {
+  // As far apart as the frames between them last, or a callback's length
+  // after the last callback of a take that refilled the device.
+  const double lastLength = before.lastFrames * usPerFrame_;
+  return std::abs(TakeSpan(before, after)) <= PaceTolerance() ||
+         std::abs(after.time - before.lastStart - lastLength) <= kPaceTolerance * lastLength;
+}
+
+double DeviceClock::SteadyJitter() const {
+  // The takes before the current late run, back to a second before it.
+  double most = kLeastJitterUs;
+  const std::int64_t last = completed_ - 1 - lateRun_;
+  if (last < 0) return most;
+  const double since = kept_[last % kKept].time - kRecentUs;
+  for (std::int64_t k = last; k >= 0 && k > completed_ - kKept; --k) {
+    const Take& take = kept_[k % kKept];
+    if (take.time < since && last - k >= kRecentTakes) break;
+    if (take.counts) most = std::max(most, kJitterMargin * Lateness(take));
+  }
+  return most;
+}
+
+double DeviceClock::SteadyTakeGap() const {
+  const std::int64_t last = completed_ - 1;
+  const double since = kept_[last % kKept].time - kRecentUs;
+  double gap = takeGap_;
+  bool found = false;
+  for (std::int64_t k = last; k > 0 && k > completed_ - kKept; --k) {
+    const Take& take = kept_[k % kKept];
+    if (take.time < since) break;
+    if (!take.steady) continue;
+    const double stretch = take.time - kept_[(k - 1) % kKept].time;
+    gap = found ? std::max(gap, stretch) : stretch;
+    found = true;
+  }
+  return gap;
+}
+
+double DeviceClock::LeastLatenessOfLately() const {
+  if (completed_ < kRecentTakes) return 0;
+  const std::int64_t last = completed_ - 1;
+  const double since = kept_[last % kKept].time - kLatelyUs;
+  double least = Lateness(kept_[last % kKept]);
+  for (std::int64_t k = last - 1; k >= 0 && k > completed_ - kKept; --k) {
+    const Take& take = kept_[k % kKept];
+    if (take.time < since && last - k >= kRecentTakes) return least;
+    least = std::min(least, Lateness(take));
+  }
+  // A second holds more takes than are kept: those kept judge.
+  return least;
+}
+
+void DeviceClock::Complete(Take take) {
+  const bool haveBefore = completed_ > 0;
+  const Take before = haveBefore ? kept_[(completed_ - 1) % kKept] : take;
+  const double lateness = Lateness(take);
+  const bool late = lateness > SteadyJitter();
+  const bool atPace = haveBefore && AtPace(before, take);
+  take.steady = !late;
+  take.counts = !late || atPace;
+  kept_[completed_ % kKept] = take;
+  ++completed_;
+  lateRun_ = late ? lateRun_ + 1 : 0;
+  if (take.steady) steadyTakeFrames_ = take.end - take.first;
+  if (late && haveBefore && std::abs(TakeSpan(before, take)) <= kPaceJitterUs) {
+    // Late, and as far after the last take as its frames last: the device
+    // wants its frames later than before (a smaller quantum, a device a
+    // little slower). This take says nothing of the jitter.
+    kept_[(completed_ - 1) % kKept].counts = false;
+    Rise(lateness);
+    lateRun_ = 0;
+  }
+  // Every take of the last two seconds came above the line: the device is a
+  // little slower than the line, and the line follows its lower edge up.
+  if (const double least = LeastLatenessOfLately(); least > 0) Rise(least);
+  if (take.steady) takeGap_ = SteadyTakeGap();
+  ReadRate(take.end);
+}
+
+void DeviceClock::TakeUpAgain() {
+  // A take that came longer after the last than the frames between them
+  // last, and late: the device stalled and took up again on a later
+  // timeline, or caught up late. Either way the line moves up to it at once,
+  // before its notes are placed; a device that catches up brings it down
+  // again with its next takes.
+  if (completed_ == 0) return;
+  if (TakeSpan(kept_[(completed_ - 1) % kKept], take_) <= PaceTolerance()) return;
+  // The take has only begun: it will likely hold as many frames as a steady one.
+  const double lateness = take_.time - LineAt(take_.first + steadyTakeFrames_);
+  if (lateness <= SteadyJitter()) return;
+  lateRun_ = 0;
+  lag_ = 0;
+  Shift(lateness);
+  refilling_ = true;
+}
+
+void DeviceClock::ReadRate(std::int64_t end) {
+  const double line = LineAt(end);
   if (!haveOrigin_) {
+    // Once the first takes have drawn the line.
+    if (line - pacedAt_ < kRateOriginUs) return;
     haveOrigin_ = true;
     originFrame_ = end;
-    originTime_ = LineAt(end);
+    originTime_ = line;
+    rateReadFrame_ = end;
     return;
   }
+  // Read now and then: the line follows the lower edge of the takes by
+  // small rises, and a rate read after each would feed on them.
   const double frames = static_cast<double>(end - originFrame_);
-  if (frames * usPerFrame_ < kRateBaselineUs) return;
-  const double line = LineAt(end);
-  const double rate = (line - originTime_) / frames;
-  usPerFrame_ = std::clamp(rate, nominalUsPerFrame_ * (1 - kMaxRateError),
+  if (frames * usPerFrame_ < kRateBaselineUs ||
+      static_cast<double>(end - rateReadFrame_) * usPerFrame_ < kRecentUs) {
+    return;
+  }
+  rateReadFrame_ = end;
+  usPerFrame_ = std::clamp((line - originTime_) / frames, nominalUsPerFrame_ * (1 - kMaxRateError),
                            nominalUsPerFrame_ * (1 + kMaxRateError));
   Anchor(end, line);
 }
@@ -181,7 +312,7 @@ void DeviceClock::CloseWindow(std::int64_t end, double now) {
 double DeviceClock::TimeOf(std::int64_t frame) const {
   // A callback may end as late as the longest one: its first frame's moment
   // is that many frames before the end of the take it belongs to.
-  return LineAt(frame + longest_);
+  return LineAt(frame + longest_) - LagAt(frame);
 }
 
 }  // namespace fw::sound

@@ -3,14 +3,26 @@
 // callbacks. A device takes data in takes: a callback after a wait, then as
 // many more back to back as the take holds (one, several periods of a large
 // server quantum, an uneven share of one). Each take shows that the device
-// wanted every frame up to the end of its last callback by then; the clock is
-// the earliest line those moments allow, so late callbacks never move it.
+// wanted every frame up to the end of its last callback by that moment.
+//
+// The line is the lower edge of the takes: a take below it moves it down at
+// once. A take above it may only be late (a busy machine, a server that
+// gathers several requests); the line moves up only when the takes stay
+// above it by more than the steady jitter for a while at the device's pace,
+// as they do once a stalled device has taken up again on a later timeline.
+// A device that catches up after a late take comes back to the line by
+// itself, so its notes keep their spacing.
+#include <array>
 #include <cstdint>
 
 namespace fw::sound {
 
 class DeviceClock {
  public:
+  // After the line rises, the notes passed over are caught up on this much
+  // faster than called (2: three times as fast).
+  static constexpr double kCatchUpSpeed = 2;
+
   explicit DeviceClock(double sampleRate);
 
   // A new stream: everything is learned anew from its callbacks.
@@ -19,6 +31,9 @@ class DeviceClock {
   // At the start of each render callback: the frames rendered before it, the
   // frames it asks for, and the real clock (µs) now.
   void Observe(std::int64_t frame, int frames, double now);
+  // At the end of each render callback: a callback that starts as soon as
+  // the last one ended belongs to its take, however long rendering took.
+  void Finished(double now) { lastFinished_ = now; }
   // The pace could not be read: go on at the nominal rate from the takes seen.
   void AssumePaced();
   // The device calls back once a block of its own from the first callback
@@ -37,47 +52,88 @@ class DeviceClock {
   bool Paced() const { return paced_; }
   // The most frames a callback of this stream asked for.
   int LongestCallback() const { return longest_; }
-  // The longest stretch between two takes since the pace was read (µs).
-  double LongestTake() const { return longestTakeGap_; }
+  // The longest time between two takes of the last second (µs): a frame may
+  // be rendered up to that long after its moment.
+  double TakeGap() const { return takeGap_; }
 
  private:
+  struct Take {
+    double time = 0;
+    std::int64_t first = 0;  // its first frame
+    std::int64_t end = 0;    // the end of its last callback
+    double lastStart = 0;    // its last callback's start and frames
+    int lastFrames = 0;
+    // On the line, within the steady jitter.
+    bool steady = true;
+    // Says how far above the line takes of the steady pattern come: not a
+    // take of a stall, nor one that came late and off the pace.
+    bool counts = true;
+  };
+  static constexpr int kKept = 128;
+
   // Where the line puts the moment the device wanted every frame before `end`.
   double LineAt(std::int64_t end) const;
+  double Lateness(const Take& take) const { return take.time - LineAt(take.end); }
   void Anchor(std::int64_t end, double time);
+  // Moves the line by `by` µs; a large move is the device's timeline moving,
+  // not its rate, and leaves the rate's baseline where the device was.
+  void Shift(double by);
+  // The line moves up: the device wants its frames later than it said.
+  void Rise(double by);
+  // How far the moments of frames from the last rise on still trail the line.
+  double LagAt(std::int64_t frame) const;
   void JudgePace(std::int64_t frame, double now, bool afterOne);
-  void Follow(std::int64_t end, bool newTake, double gap, double now);
-  void StartWindows(double now);
-  void CloseWindow(std::int64_t end, double now);
+  void StartFollowing();
+  void Complete(Take take);
+  void TakeUpAgain();
+  // How much longer after `before` a take came than `before`'s frames last.
+  double TakeSpan(const Take& before, const Take& after) const;
+  // How far from the frames between them two takes at the device's pace may come.
+  double PaceTolerance() const;
+  bool AtPace(const Take& before, const Take& after) const;
+  // How far above the line the takes of the last second came, at most.
+  double SteadyJitter() const;
+  // The longest time between takes of the steady pattern in the last second.
+  double SteadyTakeGap() const;
+  double LeastLatenessOfLately() const;
+  void ReadRate(std::int64_t end);
 
   double nominalUsPerFrame_;
   double usPerFrame_;
   std::int64_t callbacks_ = 0;
   bool firstKeepsPace_ = false;
   bool paced_ = false;
-  // Since the device ran dry, in the take that refills it.
+  // In the take that refills a device that took up again.
   bool refilling_ = false;
   int longest_ = 0;
-  double lastCallback_ = 0;
+  double lastStart_ = 0;
+  double lastFinished_ = 0;
   int lastFrames_ = 0;
   // The take the current callback belongs to.
-  double takeTime_ = 0;
-  std::int64_t lastEnd_ = 0;
-  // The take that pacing is judged from, and its first frame.
+  Take take_;
+  // The take that pacing is judged from.
   bool haveCandidate_ = false;
-  double candidateTime_ = 0;
-  std::int64_t candidateFrame_ = 0;
-  double longestTakeGap_ = 0;
+  Take candidate_;
   // The line: the device wanted every frame before lineFrame_ by lineTime_.
   std::int64_t lineFrame_ = 0;
   double lineTime_ = 0;
-  // Where the line stood after its first window: the rate is read from there.
+  // Once paced: the takes completed since, the latest last.
+  std::array<Take, kKept> kept_{};
+  std::int64_t completed_ = 0;
+  // Consecutive completed takes above the line by more than the jitter.
+  int lateRun_ = 0;
+  // The frames of the last take on the line.
+  std::int64_t steadyTakeFrames_ = 0;
+  double takeGap_ = 0;
+  // Where the rate is read from: a point on the line, shifted with it.
   bool haveOrigin_ = false;
   std::int64_t originFrame_ = 0;
   double originTime_ = 0;
-  // Once paced: the least lateness of the takes in the current window.
-  double windowStart_ = 0;
-  double windowLeast_ = 0;
-  double windowLongestGap_ = 0;
+  std::int64_t rateReadFrame_ = 0;
+  double pacedAt_ = 0;
+  // What is left to catch up on of the last rise, from lagFrame_ on (µs).
+  double lag_ = 0;
+  std::int64_t lagFrame_ = 0;
 };
 
 }  // namespace fw::sound

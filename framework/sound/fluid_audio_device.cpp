@@ -1,13 +1,13 @@
 #include "framework/sound/fluid_audio_device.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include "framework/core/clock.h"
+#include "framework/sound/jack_rate.h"
+#include "framework/sound/library_symbol.h"
 #include "framework/sound/server_rate.h"
 
 namespace fw::sound {
@@ -28,14 +28,11 @@ void SilentJack(const char*) {}
 // time, since only the synthesiser links the libraries.
 void QuietAudioLibraries() {
   using AlsaHandler = void (*)(const char*, int, const char*, int, const char*, ...);
-  using SetAlsaHandler = int (*)(AlsaHandler);
-  if (auto set =
-          reinterpret_cast<SetAlsaHandler>(dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler"))) {
+  if (auto set = LibrarySymbol<int (*)(AlsaHandler)>("snd_lib_error_set_handler")) {
     set(SilentAlsa);
   }
-  using SetJackHandler = void (*)(void (*)(const char*));
   for (const char* name : {"jack_set_error_function", "jack_set_info_function"}) {
-    if (auto set = reinterpret_cast<SetJackHandler>(dlsym(RTLD_DEFAULT, name))) set(SilentJack);
+    if (auto set = LibrarySymbol<void (*)(void (*)(const char*))>(name)) set(SilentJack);
   }
 }
 }  // namespace
@@ -91,7 +88,8 @@ bool FluidAudioDevice::Open(AudioStream& stream, std::string* why, bool again) {
   setenv("JACK_NO_START_SERVER", "1", 0);
   QuietAudioLibraries();
   stream_ = &stream;
-  // Only PulseAudio's server has a rate to ask; a quiet retry keeps the output that worked.
+  // PulseAudio's server is asked its rate here, JACK's as its driver opens;
+  // a quiet retry keeps the output that worked.
   const bool retryingOther = again && !workingDriver_.empty() && workingDriver_ != kDrivers[0];
   if (retryingOther) {
     renderer_.Restart();
@@ -133,6 +131,7 @@ int FluidAudioDevice::Callback(void* data, int frames, int nfx, float* fx[], int
   self.nout_ = nout;
   self.out_ = out;
   const float peak = self.renderer_.Render(self, frames, clock::RealNow());
+  self.renderer_.Finished(clock::RealNow());
   self.stream_->Rendered(frames, peak);
   return FLUID_OK;
 }

@@ -29,6 +29,8 @@ class FluidAudioDevice : public AudioDevice, private BlockSynth {
   void Close() override;
   std::vector<std::string> TakeMessages() override { return renderMessages_.Take(); }
   double SampleRate() const override { return renderer_.SampleRate(); }
+  // A JACK server restarted may run at another rate: ask again.
+  void Lost() override { jackRate_.reset(); }
 
  private:
   static int Callback(void* data, int frames, int nfx, float* fx[], int nout, float* out[]);

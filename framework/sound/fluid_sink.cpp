@@ -9,6 +9,7 @@
 #include "framework/core/clock.h"
 #include "framework/sound/fluid_audio_device.h"
 #include "framework/sound/fluid_log.h"
+#include "framework/sound/note_delay.h"
 #include "framework/sound/realtime_priority.h"
 #include "framework/sound/soundfont_loader.h"
 
@@ -18,9 +19,6 @@ namespace {
 // music; this puts its loudest passage near -3 dBFS, reverb and chorus included
 // (bench/scripts/level.sh measures it).
 constexpr double kGain = 1.05;
-// How early a callback may come against the device clock's estimate and still
-// find every note due in its period.
-constexpr double kCallbackSlackUs = 6'000;
 // The render thread's priority where the system grants one: the library's own.
 constexpr int kRenderPriority = 60;
 // Quit waits this long for the stream to close, then leaves without it.
@@ -89,13 +87,9 @@ void FluidSynthSink::Render(float* left, float* right, int frames) {
 }
 
 double FluidSynthSink::Delay() const {
-  // A callback renders all its frames at once: a device that asks for more
-  // than a period at a time needs its notes that much sooner. The stream's
-  // rate, once one has opened.
-  const int frames =
-      renderer_ ? std::max(kPeriodFrames, renderer_->LongestCallback()) : kPeriodFrames;
-  const double rate = renderer_ ? renderer_->SampleRate() : SampleRate();
-  return 1e6 * frames / rate + kCallbackSlackUs;
+  // The stream's rate and callbacks, once one has opened.
+  if (!renderer_) return NoteDelayUs(SampleRate(), 0);
+  return NoteDelayUs(renderer_->SampleRate(), renderer_->LongestCallback());
 }
 
 double FluidSynthSink::SampleRate() const {
@@ -132,12 +126,16 @@ FluidSynthSink::~FluidSynthSink() {
 void FluidSynthSink::FadeOut() {
   if (!stream_ || !stream_->IsOpen()) return;
   // The fade is on the timeline, block by block, however large the period.
-  // Closing the stream drops what it and the server still hold: the faded
-  // blocks are rendered one period ahead, then the server plays them out.
+  // Its last block is rendered by the take that holds it, up to a take after
+  // its moment, and the device plays it after what it holds, about a take
+  // more; closing the stream drops what it and the server still hold.
   constexpr double kDrainUs = 50'000;
+  const double take = std::max(
+      1e6 * std::max(kPeriodFrames, renderer_->LongestCallback()) / renderer_->SampleRate(),
+      renderer_->TakeGap());
   renderer_->FadeFrom(clock::RealNow());
-  std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(
-      TimelineRenderer::kFadeUs + 1e6 * kPeriodFrames / SampleRate() + kDrainUs)));
+  std::this_thread::sleep_for(std::chrono::microseconds(
+      static_cast<long>(TimelineRenderer::kFadeUs + 2 * take + kDrainUs)));
 }
 
 void FluidSynthSink::NoteOn(int note, int velocity) {

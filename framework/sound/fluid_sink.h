@@ -13,6 +13,7 @@
 
 #include "framework/core/note_player.h"
 #include "framework/sound/audio_stream.h"
+#include "framework/sound/note_delay.h"
 #include "framework/sound/note_timeline.h"
 #include "framework/sound/timeline_renderer.h"
 
@@ -48,11 +49,9 @@ class FluidSynthSink : public NoteSink {
   // The sink stays silent afterwards.
   void FadeOut() override;
 
-  // Frames the device is asked for at a time.
-  static constexpr int kPeriodFrames = 1024;
   // A note is stamped this long after its call (µs): a period, or the
-  // stream's longest callback, at the stream's rate, and room for a callback
-  // that comes a little early. The device's buffer and takes come on top.
+  // stream's longest callback, at the stream's rate, and room for the line to
+  // move a little earlier. The device's buffer and takes come on top.
   double Delay() const;
   // Notes that reached the timeline after their block had been rendered.
   std::int64_t LateNotes() const { return renderer_ ? renderer_->LateNotes() : 0; }

@@ -7,12 +7,11 @@ namespace fw::sound {
 void NoteTimeline::Add(const TimedNote& note, double now) {
   std::lock_guard lock(mutex_);
   // Without a stream nothing takes the notes; this keeps them from piling up.
-  DropStale(now - takes_.load(std::memory_order_relaxed));
+  DropBefore(now - takeGap_.load(std::memory_order_relaxed) - kStaleAfterUs);
   waiting_.push_back(note);
 }
 
-void NoteTimeline::DropStale(double now) {
-  const double limit = now - kStaleAfterUs;
+void NoteTimeline::DropBefore(double limit) {
   while (!waiting_.empty() && waiting_.front().due < limit) {
     // A release is kept: its note may have started before the stream went.
     if (waiting_.front().kind == TimedNote::Kind::Off) {
@@ -24,13 +23,13 @@ void NoteTimeline::DropStale(double now) {
   }
 }
 
-bool NoteTimeline::TakeDue(double until, double now, std::vector<TimedNote>& due) {
+bool NoteTimeline::TakeDue(double until, double dropBefore, std::vector<TimedNote>& due) {
   std::unique_lock lock(mutex_, std::try_to_lock);
   if (!lock) return false;
-  DropStale(now);
+  DropBefore(dropBefore);
   if (releases_.any()) {
     for (int note = 0; note < 128; ++note) {
-      if (releases_.test(note)) due.push_back({now, TimedNote::Kind::Off, note, 0});
+      if (releases_.test(note)) due.push_back({dropBefore, TimedNote::Kind::Off, note, 0});
     }
     releases_.reset();
   }

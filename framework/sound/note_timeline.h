@@ -28,14 +28,14 @@ class NoteTimeline {
 
   // Stamps come in call order, so dues never decrease.
   void Add(const TimedNote& note, double now);
-  // A device that takes a long stretch at once renders a note's block up to
-  // that long after its moment: notes waiting for it are not stale yet.
-  void AllowForTakes(double us) { takes_.store(us, std::memory_order_relaxed); }
+  // A device whose takes come this far apart (µs) renders a note's block up
+  // to that long after its moment: notes waiting for it are not stale yet.
+  void AllowForTakeGap(double us) { takeGap_.store(us, std::memory_order_relaxed); }
   // Appends to `due` what falls due before `until`, releases of dropped
-  // notes included; stale note-ons (due before now - kStaleAfterUs) are dropped.
+  // notes included; note-ons due before `dropBefore` are dropped.
   // Never waits: while another thread adds, it takes nothing (false), so the
   // render thread cannot be held up by a thread the machine has put aside.
-  bool TakeDue(double until, double now, std::vector<TimedNote>& due);
+  bool TakeDue(double until, double dropBefore, std::vector<TimedNote>& due);
   // After a stop nothing may sound but the releases: the note-ons still
   // waiting go, the releases stay (their notes may already sound).
   void DropNoteOns();
@@ -44,14 +44,14 @@ class NoteTimeline {
   std::int64_t Dropped() const { return dropped_.load(); }
 
  private:
-  void DropStale(double now);
+  void DropBefore(double limit);
 
   mutable std::mutex mutex_;
   std::deque<TimedNote> waiting_;
   // Releases taken out of the queue while nothing rendered, sent first.
   std::bitset<128> releases_;
   std::atomic<std::int64_t> dropped_{0};
-  std::atomic<double> takes_{0};
+  std::atomic<double> takeGap_{0};
 };
 
 }  // namespace fw::sound

@@ -9,7 +9,5 @@ namespace fw::sound {
 
 // Nothing when no server answers within the limit.
 std::optional<int> DefaultSinkRate(std::chrono::milliseconds limit);
-// The rate of a running JACK server; nothing when none runs.
-std::optional<int> JackServerRate();
 
 }  // namespace fw::sound

@@ -15,6 +15,9 @@ void TimelineRenderer::Restart() {
   paced_.store(false);
   assumePace_.store(false);
   longest_.store(0);
+  takeGap_.store(0);
+  wasPaced_ = false;
+  dropBefore_ = -std::numeric_limits<double>::infinity();
   streamFrames_ = 0;
 }
 
@@ -38,7 +41,16 @@ float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
   const bool paced = clock_.Paced();
   paced_.store(paced);
   longest_.store(clock_.LongestCallback());
-  timeline_.AllowForTakes(clock_.LongestTake());
+  takeGap_.store(clock_.TakeGap());
+  timeline_.AllowForTakeGap(clock_.TakeGap());
+  // The device took up again on a later timeline: what it passed over is
+  // gone, and so are the notes that would start right after what it still
+  // held from before, which plays late. (A longer callback than any before
+  // moves the moments too, but by design.)
+  const double grown = (clock_.LongestCallback() - nextLongest_) * clock_.FrameLength();
+  if (paced && wasPaced_ && clock_.TimeOf(streamFrames_) - grown > nextTime_ + kPassedOverUs) {
+    dropBefore_ = clock_.TimeOf(streamFrames_) + kPassedOverUs;
+  }
   float peak = 0;
   for (int offset = 0; offset < frames;) {
     const int intoBlock = static_cast<int>(synthFrames_ % kBlock);
@@ -47,9 +59,16 @@ float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
     if (intoBlock == 0) {
       const std::int64_t start = streamFrames_ + offset;
       const double startTime = clock_.TimeOf(start);
+      // Stale: long past the block's moment, or long past now where the
+      // line has yet to follow a device that stalled.
+      const double stale =
+          std::max(startTime, now - clock_.TakeGap()) - NoteTimeline::kStaleAfterUs;
       // While a thread is adding notes, they are taken at the next block.
       due_.clear();
-      if (paced) timeline_.TakeDue(clock_.TimeOf(start + kBlock), startTime, due_);
+      if (paced &&
+          timeline_.TakeDue(clock_.TimeOf(start + kBlock), std::max(stale, dropBefore_), due_)) {
+        dropBefore_ = -std::numeric_limits<double>::infinity();
+      }
       for (const TimedNote& note : due_) {
         // Within a block of its moment a note is as exact as any: blocks are the grid.
         if (note.due < startTime - kBlock * clock_.FrameLength()) late_.fetch_add(1);
@@ -65,6 +84,9 @@ float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
     synthFrames_ += count;
   }
   streamFrames_ += frames;
+  wasPaced_ = paced;
+  nextTime_ = clock_.TimeOf(streamFrames_);
+  nextLongest_ = clock_.LongestCallback();
   return peak;
 }
 

@@ -28,6 +28,10 @@ class TimelineRenderer {
  public:
   static constexpr int kBlock = 64;
   static constexpr double kFadeUs = 40'000;
+  // Where the line moves on by more than this, the notes it passed over are
+  // dropped rather than started together, their moment gone by, and so are
+  // those this soon after. Below it they start at once, a little late.
+  static constexpr double kPassedOverUs = 30'000;
 
   TimelineRenderer(NoteTimeline& timeline, double sampleRate);
 
@@ -43,6 +47,8 @@ class TimelineRenderer {
   void FirstCallbackKeepsPace() { clock_.FirstCallbackKeepsPace(); }
   // One callback of `frames`; now is the real clock at its start. Returns the peak.
   float Render(BlockSynth& synth, int frames, double now);
+  // The real clock at the end of the callback just rendered.
+  void Finished(double now) { clock_.Finished(now); }
   // From this real-clock moment the level falls 60 dB in kFadeUs, then to
   // silence, and stays there.
   void FadeFrom(double start) { fadeStart_.store(start); }
@@ -56,6 +62,8 @@ class TimelineRenderer {
   // The most frames a callback of this stream asked for (0 before the first):
   // a note must be on the timeline that long before its moment.
   int LongestCallback() const { return longest_.load(); }
+  // The longest time between the device's takes lately (µs; 0 before the pace).
+  double TakeGap() const { return takeGap_.load(); }
 
  private:
   double LevelAt(double time) const;
@@ -66,12 +74,18 @@ class TimelineRenderer {
   // Never restarted: the synthesiser's blocks run on across streams.
   std::int64_t synthFrames_ = 0;
   double level_ = 1;
+  // Where the next callback's frames stood on the line after the last one.
+  bool wasPaced_ = false;
+  double nextTime_ = 0;
+  int nextLongest_ = 0;
+  double dropBefore_ = -std::numeric_limits<double>::infinity();
   std::vector<TimedNote> due_;
   std::atomic<double> fadeStart_{std::numeric_limits<double>::infinity()};
   std::atomic<std::int64_t> late_{0};
   std::atomic<bool> paced_{false};
   std::atomic<bool> assumePace_{false};
   std::atomic<int> longest_{0};
+  std::atomic<double> takeGap_{0};
   std::atomic<double> sampleRate_;
 };
 

@@ -30,6 +30,7 @@ struct DeviceControls {
   std::atomic<int> probes{0};
   std::atomic<int> retries{0};
   std::atomic<int> closes{0};
+  std::atomic<int> losses{0};
   std::atomic<bool> openBlocks{false};
   std::atomic<bool> closeBlocks{false};
   std::atomic<bool> closedFromRenderThread{false};
@@ -90,6 +91,7 @@ class StandInDevice : public fw::sound::AudioDevice {
     return std::exchange(messages_, {});
   }
   double SampleRate() const override { return controls_.rate; }
+  void Lost() override { ++controls_.losses; }
 
  private:
   DeviceControls& controls_;
@@ -151,6 +153,7 @@ TEST_F(AudioStreamTest, OpensForAStartStaysWhileSoundingClosesWhenSilentOpensFor
   stream_.NoteStarted();
   EXPECT_TRUE(Eventually([&] { return device_.opens == 2; }));
   EXPECT_FALSE(device_.closedFromRenderThread);
+  EXPECT_EQ(device_.losses, 0) << "an idle close was taken for a lost output";
   EXPECT_TRUE(Reports().empty());
 }
 
@@ -173,6 +176,7 @@ TEST_F(AudioStreamTest, ALostDeviceComesBackByItselfWhileNotesComeAndSaysSoOnce)
   device_.answers = false;
   device_.dies = true;
   ASSERT_TRUE(Eventually([&] { return !stream_.IsOpen(); }));
+  EXPECT_EQ(device_.losses, 1) << "the output was not told it was lost";
   device_.dies = false;
   // The music goes on: its notes get a quiet retry now and then, not one each.
   const auto lost = std::chrono::steady_clock::now();

@@ -429,7 +429,7 @@ TEST(Timeline, NothingPilesUpWhileNoStreamRendersAndTheReleasesStillComeThrough)
   }
   EXPECT_LT(timeline.Waiting(), 10u) << "the notes piled up";
   std::vector<TimedNote> due;
-  timeline.TakeDue(10e6, 10e6, due);
+  timeline.TakeDue(10e6, 10e6 - NoteTimeline::kStaleAfterUs, due);
   const auto ons = std::count_if(due.begin(), due.end(),
                                  [](const TimedNote& n) { return n.kind == TimedNote::Kind::On; });
   EXPECT_LE(ons, 3) << "a stream that opens now would start with a burst";
@@ -441,7 +441,7 @@ TEST(Timeline, NothingPilesUpWhileNoStreamRendersAndTheReleasesStillComeThrough)
   timeline.Add({11e6, TimedNote::Kind::Off, 60, 0}, 10e6);
   timeline.DropNoteOns();
   due.clear();
-  timeline.TakeDue(12e6, 11e6, due);
+  timeline.TakeDue(12e6, 11e6 - NoteTimeline::kStaleAfterUs, due);
   ASSERT_EQ(due.size(), 1u);
   EXPECT_EQ(due[0].kind, TimedNote::Kind::Off);
 }

@@ -172,6 +172,26 @@ TEST(FluidSinkTest, AnOutputWhosePaceCannotBeReadStillPlaysTheStartAtItsNominalR
   EXPECT_EQ(output.sink.DroppedNotes(), 0);
 }
 
+// The fade is heard to its end before the stream may close, however large
+// the device's period: the device plays each callback a period after it.
+TEST(FluidSinkTest, AFadeOutIsPlayedToSilenceEvenWhereTheDeviceTakesLargeBlocks) {
+  const auto soundFont = fw::sound::FindSoundFont();
+  ASSERT_TRUE(soundFont) << "the test command installs the SoundFont";
+  for (const int period : {1024, 4096}) {
+    SCOPED_TRACE(period);
+    SinkOnStandIn output(*soundFont);
+    output.log->periodFrames = period;
+    output.sink.Prepare();
+    ASSERT_TRUE(output.sink.AwaitOutput(kHang));
+    output.sink.FadeOut();
+    const std::int64_t silent = output.log->SilentFrom();
+    ASSERT_GE(silent, 0) << "the fade never reached silence";
+    const std::vector<StandInLog::Callback> callbacks = output.log->Callbacks();
+    EXPECT_GE(callbacks.back().firstFrame, silent + period)
+        << "the stream could close before the device played the end of the fade";
+  }
+}
+
 TEST(FluidSinkTest, AStartGivesUpWaitingWithoutAnOutputAndWhenCancelled) {
   const auto soundFont = fw::sound::FindSoundFont();
   ASSERT_TRUE(soundFont) << "the test command installs the SoundFont";

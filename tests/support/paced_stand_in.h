@@ -77,6 +77,11 @@ class StandInLog {
     const Callback& first = callbacks_.at(pacedFrom_);
     return first.meant + static_cast<double>(frame - first.firstFrame) * 1e6 / sampleRate;
   }
+  // The first frame rendered silent by a fade; negative before.
+  std::int64_t SilentFrom() const {
+    std::lock_guard lock(mutex_);
+    return silentFrom_;
+  }
   // The most a paced callback came after its moment.
   double WorstLateness() const {
     std::lock_guard lock(mutex_);
@@ -95,6 +100,7 @@ class StandInLog {
   bool stopping_ = false;
   int opens_ = 0;
   std::size_t pacedFrom_ = 0;
+  std::int64_t silentFrom_ = -1;
   std::vector<Callback> callbacks_;
   std::vector<Applied> applied_;
 };
@@ -181,6 +187,7 @@ class PacedStandIn : public fw::sound::AudioDevice, private fw::sound::BlockSynt
       log_->callbacks_.push_back({now, meant, frames_});
     }
     const float peak = renderer_.Render(*this, log_->periodFrames, now);
+    renderer_.Finished(fw::clock::RealNow());
     stream.Rendered(log_->periodFrames, peak);
   }
 
@@ -188,7 +195,10 @@ class PacedStandIn : public fw::sound::AudioDevice, private fw::sound::BlockSynt
     std::lock_guard lock(log_->mutex_);
     log_->applied_.push_back({note, frames_});
   }
-  void SetLevel(double /*level*/) override {}
+  void SetLevel(double level) override {
+    std::lock_guard lock(log_->mutex_);
+    if (level == 0 && log_->silentFrom_ < 0) log_->silentFrom_ = frames_;
+  }
   float Render(int /*offset*/, int frames) override {
     frames_ += frames;
     return 0;
