@@ -15,11 +15,9 @@ constexpr double kPaceJitterUs = 2'000;
 // A callback this close to a callback's length after the one before shows a
 // device that takes a callback at a time.
 constexpr double kPaceTolerance = 0.25;
-// Takes above the line by no more than this are on it: a block is the grid.
+// Takes above the line by no more than this are on it (a block is the grid),
+// and by no more than this beyond the latest of the last second's.
 constexpr double kLeastJitterUs = 1'500;
-// A take may come this many times as far above the line as any of the last
-// second did and still be on time: two such in a row are rare, not a stall.
-constexpr double kJitterMargin = 2;
 // The takes that say how far above the line an on-time take may come: those
 // of the last second, and at least this many.
 constexpr double kRecentUs = 1e6;
@@ -27,13 +25,18 @@ constexpr int kRecentTakes = 8;
 // The line follows the lower edge of this long a stretch of takes upward:
 // long enough that the earliest of them is on time.
 constexpr double kLatelyUs = 1e6;
+// Late takes this close in lateness are as late as one another.
+constexpr double kFlatUs = 250;
+// A take this much later than the frames before it last is a stall: a
+// shorter delay may be a busy machine, or a server that catches up at once.
+constexpr double kStallUs = 25'000;
 // A move of the line larger than this is the device's timeline moving, not
 // a sign of its rate.
 constexpr double kShiftUs = 5'000;
 // A rise up to this long (a smaller server quantum) is caught up on by
 // playing the notes passed over faster than called, so none is lost or
 // started together; past it they are gone.
-constexpr double kCatchUpLimitUs = 100'000;
+constexpr double kCatchUpLimitUs = 250'000;
 // The rate is read over at least this long a stretch of the line, from a
 // moment this long after the pace, and never strays further than this from
 // the nominal one.
@@ -206,7 +209,7 @@ double DeviceClock::SteadyJitter() const {
   for (std::int64_t k = last; k >= 0 && k > completed_ - kKept; --k) {
     const Take& take = kept_[k % kKept];
     if (take.time < since && last - k >= kRecentTakes) break;
-    if (take.counts) most = std::max(most, kJitterMargin * Lateness(take));
+    if (take.counts) most = std::max(most, take.lateness + kLeastJitterUs);
   }
   return most;
 }
@@ -245,23 +248,32 @@ void DeviceClock::Complete(Take take) {
   const bool haveBefore = completed_ > 0;
   const Take before = haveBefore ? kept_[(completed_ - 1) % kKept] : take;
   const double lateness = Lateness(take);
-  const bool late = lateness > SteadyJitter();
-  const bool atPace = haveBefore && AtPace(before, take);
+  const double jitter = SteadyJitter();
+  const bool late = lateness > jitter;
+  take.lateness = lateness;
   take.steady = !late;
-  take.counts = !late || atPace;
+  take.atPace = haveBefore && AtPace(before, take);
+  // A late take says how far the steady pattern strays only once the takes
+  // come back to the line: until then it may be the device moving on.
+  take.counts = !late;
   kept_[completed_ % kKept] = take;
   ++completed_;
+  if (!late) {
+    for (std::int64_t k = completed_ - 1 - lateRun_; k < completed_ - 1; ++k) {
+      kept_[k % kKept].counts = kept_[k % kKept].atPace;
+    }
+  }
   lateRun_ = late ? lateRun_ + 1 : 0;
   if (take.steady) steadyTakeFrames_ = take.end - take.first;
-  if (late && haveBefore && std::abs(TakeSpan(before, take)) <= kPaceJitterUs) {
-    // Late, and as far after the last take as its frames last: the device
-    // wants its frames later than before (a smaller quantum, a device a
-    // little slower). This take says nothing of the jitter.
-    kept_[(completed_ - 1) % kKept].counts = false;
-    Rise(lateness);
+  if (lateRun_ >= 2 && std::abs(lateness - before.lateness) <= kFlatUs) {
+    // Two late takes in a row, as late as each other: the device wants its
+    // frames later than before (a smaller quantum, a timeline moved on). A
+    // late take alone may be a busy machine, and a server whose requests
+    // drift against our callbacks comes back a little earlier each take.
+    Rise(std::min(lateness, Lateness(before)));
     lateRun_ = 0;
   }
-  // Every take of the last two seconds came above the line: the device is a
+  // Every take of the last second came above the line: the device is a
   // little slower than the line, and the line follows its lower edge up.
   if (const double least = LeastLatenessOfLately(); least > 0) Rise(least);
   if (take.steady) takeGap_ = SteadyTakeGap();
@@ -274,8 +286,11 @@ void DeviceClock::TakeUpAgain() {
   // timeline, or caught up late. Either way the line moves up to it at once,
   // before its notes are placed; a device that catches up brings it down
   // again with its next takes.
-  if (completed_ == 0) return;
-  if (TakeSpan(kept_[(completed_ - 1) % kKept], take_) <= PaceTolerance()) return;
+  // After late takes the device is changing its pattern, not stalling.
+  if (completed_ == 0 || lateRun_ > 0) return;
+  if (TakeSpan(kept_[(completed_ - 1) % kKept], take_) <= std::max(PaceTolerance(), kStallUs)) {
+    return;
+  }
   // The take has only begun: it will likely hold as many frames as a steady one.
   const double lateness = take_.time - LineAt(take_.first + steadyTakeFrames_);
   if (lateness <= SteadyJitter()) return;

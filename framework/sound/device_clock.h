@@ -63,8 +63,12 @@ class DeviceClock {
     std::int64_t end = 0;    // the end of its last callback
     double lastStart = 0;    // its last callback's start and frames
     int lastFrames = 0;
+    // How far above the line it came, as the line stood then.
+    double lateness = 0;
     // On the line, within the steady jitter.
     bool steady = true;
+    // At the device's pace after the take before it.
+    bool atPace = true;
     // Says how far above the line takes of the steady pattern come: not a
     // take of a stall, nor one that came late and off the pace.
     bool counts = true;
@@ -91,7 +95,8 @@ class DeviceClock {
   // How far from the frames between them two takes at the device's pace may come.
   double PaceTolerance() const;
   bool AtPace(const Take& before, const Take& after) const;
-  // How far above the line the takes of the last second came, at most.
+  // How far above the line, as it stood, the takes of the last second came
+  // at most: a line that moved since does not make them late or early.
   double SteadyJitter() const;
   // The longest time between takes of the steady pattern in the last second.
   double SteadyTakeGap() const;
