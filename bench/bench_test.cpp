@@ -4,6 +4,7 @@
 // real bar operations under the virtual clock. Nothing here depends on timing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <sstream>
@@ -11,11 +12,16 @@
 
 #include "bench/analysis.h"
 #include "bench/cpu_time.h"
+#include "bench/delay_course.h"
+#include "bench/frame_line.h"
 #include "bench/level_meter.h"
 #include "bench/midi_file.h"
+#include "bench/onset_alignment.h"
 #include "bench/options.h"
 #include "bench/score_signatures.h"
 #include "bench/silence_gaps.h"
+#include "bench/stall_files.h"
+#include "bench/stall_schedule.h"
 #include "bench/timing_sink.h"
 #include "bench/trace_recorder.h"
 #include "bench/underrun_log.h"
@@ -450,6 +456,212 @@ TEST(Dropouts, UnderrunsAtAStreamsEdgesAreKeptApartFromThoseWhilePlaying) {
   EXPECT_EQ(counts.streams, 2);
   EXPECT_EQ(counts.edge, 2);  // the first stream's first buffer and its close
   EXPECT_EQ(counts.mid, 4);
+}
+
+TEST(Stalls, ParsedInOrderAndRefusedWhenMalformedOrOverlapping) {
+  std::string error;
+  const auto two = bench::ParseStalls("3:30,7.5:100", &error);
+  ASSERT_TRUE(two);
+  ASSERT_EQ(two->size(), 2u);
+  EXPECT_DOUBLE_EQ((*two)[1].atUs, 7.5e6);
+  EXPECT_DOUBLE_EQ((*two)[1].lengthUs, 100e3);
+  EXPECT_TRUE(bench::ParseStalls("", &error)->empty());
+  for (const char* bad : {"3", "3:", ":30", "3:0", "x:30", "3:30,", "3:30;7:100"}) {
+    error.clear();
+    EXPECT_FALSE(bench::ParseStalls(bad, &error)) << bad;
+    EXPECT_FALSE(error.empty()) << bad;
+  }
+  EXPECT_FALSE(bench::ParseStalls("3:2000,4:100", &error));  // the second inside the first
+}
+
+// Calls every `gap` µs, or at irregular gaps when `gaps` is given (cycled).
+std::vector<double> CallsAt(std::size_t count, const std::vector<double>& gaps) {
+  std::vector<double> calls{0};
+  while (calls.size() < count) calls.push_back(calls.back() + gaps[calls.size() % gaps.size()]);
+  return calls;
+}
+
+TEST(OnsetAlignment, ALateStretchStaysLateWhereEvenGapsWouldFitAShiftedPairing) {
+  // 185 ms apart, notes 20 to 39 sound 370 ms late (two gaps): pairing each
+  // with the onset of the call two later fits the steady delay, but leaves
+  // calls and onsets alone.
+  const std::vector<double> calls = CallsAt(60, {185e3});
+  // The notes after it sound in order, 40 ms apart, until they have caught up.
+  std::vector<double> onsets;
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    const double due = calls[i] + (i >= 20 && i < 40 ? 420e3 : 50e3);
+    onsets.push_back(onsets.empty() ? due : std::max(due, onsets.back() + 40e3));
+  }
+  bench::AlignParams params;
+  params.skipCost = 2 * 185e3;
+  const auto aligned = bench::AlignOnsets(calls, onsets, params);
+  for (std::size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(aligned[i], i) << i;
+}
+
+TEST(OnsetAlignment, LostNotesAndStrayOnsetsAreLeftAloneWithoutShiftingTheRest) {
+  const std::vector<double> calls = CallsAt(40, {150e3, 230e3, 190e3, 310e3, 120e3});
+  std::vector<double> onsets;
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    if (i == 10 || i == 25 || i == 26) continue;  // one lost, then two in a row
+    // The block's jitter, and a stretch 30 ms late after the first loss.
+    onsets.push_back(calls[i] + 50e3 + (i % 3 == 0 ? 1.2e3 : 0) + (i > 10 && i < 20 ? 30e3 : 0));
+  }
+  onsets.push_back(calls[33] + 120e3);  // a click between two notes
+  std::sort(onsets.begin(), onsets.end());
+  const auto aligned = bench::AlignOnsets(calls, onsets);
+  std::size_t lost = 0;
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    if (!aligned[i]) {
+      ++lost;
+      EXPECT_TRUE(i == 10 || i == 25 || i == 26) << i;
+      continue;
+    }
+    const double delay = onsets[*aligned[i]] - calls[i];
+    EXPECT_NEAR(delay, i > 10 && i < 20 ? 80e3 : 50e3, 1.5e3) << i;
+  }
+  EXPECT_EQ(lost, 3u);
+}
+
+TEST(DelayCourse, StretchesBunchesLostNotesAndTheSettledWorst) {
+  // Every 100 ms for 6 s; a stall from 3.0 to 3.3 s leaves the notes called
+  // from 3.0 s 250 ms late, the catch-up sounds the notes of 3.9 and 4.0 s
+  // 10 ms apart, 4.1 s comes 45 ms late, then all is steady; 5.0 s is lost.
+  const std::vector<double> calls = CallsAt(61, {100e3});
+  std::vector<std::optional<double>> onsets(calls.size());
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    const double delay = i < 30 ? 50e3 : i < 40 ? 250e3 : i == 40 ? 160e3 : i == 41 ? 95e3 : 50.5e3;
+    if (i != 50) onsets[i] = calls[i] + delay + (i % 2 == 0 ? 0.9e3 : 0);
+  }
+  const std::vector<bench::SentStall> stalls{{3.0e6, 3.3e6}};
+  const bench::DelayCourse course = bench::TraceDelays(calls, onsets, stalls);
+  ASSERT_TRUE(course.steady);
+  EXPECT_NEAR(*course.steady, 50e3, 1e3);
+  EXPECT_EQ(course.steadyNotes, 30u);
+  ASSERT_EQ(course.stretches.size(), 5u);
+  const std::vector<std::pair<std::size_t, std::size_t>> bounds{
+      {0, 29}, {30, 39}, {40, 40}, {41, 41}, {42, 60}};
+  for (std::size_t k = 0; k < bounds.size(); ++k) {
+    EXPECT_EQ(course.stretches[k].first, bounds[k].first) << k;
+    EXPECT_EQ(course.stretches[k].last, bounds[k].second) << k;
+  }
+  EXPECT_EQ(course.stretches[4].heard, 18u);  // the lost note is not one of them
+  EXPECT_NEAR(course.stretches[1].medianDelay, 250e3, 1e3);
+  EXPECT_EQ(course.lost, std::vector<std::size_t>{50});
+  ASSERT_EQ(course.bunched.size(), 1u);
+  EXPECT_EQ(course.bunched[0].earlier, 39u);
+  EXPECT_EQ(course.bunched[0].later, 40u);
+  ASSERT_EQ(course.afterStalls.size(), 1u);
+  const bench::AfterStall& after = course.afterStalls[0];
+  EXPECT_DOUBLE_EQ(after.from, 3.6e6);
+  EXPECT_EQ(after.notes, 25u);  // 3.6 to 6.0 s
+  EXPECT_EQ(after.heard, 24u);
+  ASSERT_TRUE(after.worstOff);
+  EXPECT_NEAR(*after.worstOff, 200e3, 1e3);
+  EXPECT_EQ(after.lastOff, std::optional<std::size_t>{41});
+}
+
+TEST(DelayCourse, OnlyNotesSettledAfterAStallAndBeforeTheNextCount) {
+  // A note 100 ms off within 300 ms of the first stall's end, one 2 ms off
+  // after it, one 60 ms off called so shortly before the second stall that it
+  // sounds in it, one 80 ms off inside the second stall's own window.
+  const std::vector<double> calls{0, 0.5e6, 1.1e6, 1.5e6, 1.98e6, 2.2e6, 2.6e6};
+  const std::vector<double> offs{0, 0, 100e3, -2e3, 60e3, 80e3, 0};
+  std::vector<std::optional<double>> onsets;
+  for (std::size_t i = 0; i < calls.size(); ++i) onsets.push_back(calls[i] + 40e3 + offs[i]);
+  const std::vector<bench::SentStall> stalls{{0.9e6, 1.0e6}, {2.0e6, 2.1e6}};
+  const bench::DelayCourse course = bench::TraceDelays(calls, onsets, stalls);
+  ASSERT_EQ(course.afterStalls.size(), 2u);
+  EXPECT_EQ(course.afterStalls[0].notes, 1u);
+  EXPECT_NEAR(course.afterStalls[0].worstOff.value_or(0), -2e3, 1);
+  EXPECT_EQ(course.afterStalls[0].lastOff, std::optional<std::size_t>{2});
+  EXPECT_DOUBLE_EQ(course.afterStalls[0].to, 2.0e6 - 40e3);
+  EXPECT_EQ(course.afterStalls[1].notes, 1u);
+  EXPECT_NEAR(course.afterStalls[1].worstOff.value_or(-1), 0, 1);
+  EXPECT_EQ(course.afterStalls[1].lastOff, std::optional<std::size_t>{5});
+}
+
+TEST(OnsetAlignment, TwoCallsThatSoundedAsOneOnsetLeaveOneCallAlone) {
+  // At a catch-up the notes of 1.0 and 1.2 s sounded 10 ms apart, too close
+  // to be told apart: one onset for the two.
+  const std::vector<double> calls{0, 0.2e6, 0.45e6, 0.7e6, 1.0e6, 1.2e6, 1.5e6, 1.75e6};
+  const std::vector<double> onsets{0.05e6, 0.25e6, 0.5e6, 0.75e6, 1.41e6, 1.55e6, 1.8e6};
+  const auto aligned = bench::AlignOnsets(calls, onsets);
+  EXPECT_EQ(std::count(aligned.begin(), aligned.end(), std::nullopt), 1);
+  EXPECT_TRUE(!aligned[4] || !aligned[5]);
+  EXPECT_EQ(aligned[6], 5u);
+  EXPECT_EQ(aligned[3], 3u);
+}
+
+TEST(DelayCourse, EveryPairOfNotesCalledApartThatSoundedTogetherIsBunched) {
+  // Three notes 100 ms apart sound within 24 ms; two called 50 ms apart
+  // sounding 5 ms apart are not bunched, they were close already.
+  const std::vector<double> calls{0, 0.1e6, 0.2e6, 0.5e6, 0.55e6};
+  const std::vector<std::optional<double>> onsets{0.3e6, 0.312e6, 0.324e6, 0.6e6, 0.605e6};
+  const bench::DelayCourse course = bench::TraceDelays(calls, onsets, {});
+  ASSERT_EQ(course.bunched.size(), 3u);
+  EXPECT_EQ(course.bunched[1].earlier, 0u);
+  EXPECT_EQ(course.bunched[1].later, 2u);
+  EXPECT_TRUE(course.afterStalls.empty());
+  EXPECT_EQ(course.steadyNotes, 5u);  // with no stall, all notes are steady ones
+}
+
+TEST(StallFiles, WhatTheRunsProcessesWroteReadsBack) {
+  const std::string dir = ::testing::TempDir();
+  const std::string stallsPath = dir + "/stalls.csv", readsPath = dir + "/reads.csv";
+  std::FILE* file = std::fopen(stallsPath.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  std::fputs(
+      "stall,planned_at_s,planned_ms,stop_sent_us,stop_done_us,continue_sent_us,"
+      "continue_done_us\n1,3.000,30.000,100.0,101.5,30101.5,30102.0\n",
+      file);
+  std::fclose(file);
+  const auto stalls = bench::ReadSentStalls(stallsPath);
+  ASSERT_TRUE(stalls);
+  ASSERT_EQ(stalls->size(), 1u);
+  EXPECT_DOUBLE_EQ((*stalls)[0].stopUs, 101.5);
+  EXPECT_DOUBLE_EQ((*stalls)[0].continueUs, 30101.5);
+
+  file = std::fopen(readsPath.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  std::fputs("frames,at_us,latency_us,usable\n441,123456789012.5,-20000,1\n882,,-20000,0\n", file);
+  std::fclose(file);
+  EXPECT_FALSE(bench::ReadStamps(readsPath));  // an empty field is no number
+  EXPECT_FALSE(bench::ReadCalls(dir + "/no-such-file.csv"));
+  std::remove(stallsPath.c_str());
+  std::remove(readsPath.c_str());
+}
+
+// Reads every 10 ms of a 44.1 kHz sink whose frames run `ppm` fast; from
+// `lostAt` on, `lostUs` of frames never reached the recording.
+std::vector<bench::ReadStamp> SinkReads(double ppm, double lostAt = 1e12, double lostUs = 0) {
+  std::vector<bench::ReadStamp> stamps;
+  for (std::int64_t k = 0; k < 1000; ++k) {
+    const std::int64_t frames = k * 441;
+    double played = 5e9 + static_cast<double>(frames) * 1e6 / 44100 / (1 + ppm * 1e-6);
+    if (played >= lostAt) played += lostUs;
+    stamps.push_back({frames, played - 20e3 + (k % 2 == 0 ? 50 : -50), -20e3, true});
+  }
+  return stamps;
+}
+
+TEST(FrameLine, HoldsAcrossAStallWhoseReadsAreLeftOutAndShowsLostFrames) {
+  std::vector<bench::ReadStamp> stamps = SinkReads(900);
+  // Reads in a stall come in a burst, off the line; they are left out.
+  const std::pair<double, double> stall{stamps[400].at - 1, stamps[420].at + 2e3};
+  for (std::size_t k = 400; k < 420; ++k) stamps[k].at = stamps[420].at + 1e3;
+  stamps[500].usable = false;
+  stamps[500].at += 50e3;
+  const auto line = bench::FrameLine::Fit(stamps, 44100, {stall});
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->Used(), 1000u - 21u - 1u);
+  EXPECT_LT(line->WorstResidual(), 200);
+  EXPECT_NEAR(line->Ppm(), 900, 5);
+  EXPECT_NEAR(line->Time(441 * 410), 5e9 + 441.0 * 410 * 1e6 / 44100 / 1.0009, 100);
+
+  const auto broken = bench::FrameLine::Fit(SinkReads(0, 5e9 + 5e6, 30e3), 44100, {});
+  ASSERT_TRUE(broken);
+  EXPECT_GT(broken->WorstResidual(), 10e3);
+  EXPECT_FALSE(bench::FrameLine::Fit(stamps, 44100, {{0, 1e12}}));
 }
 
 TEST(TimingSink, FirstNoteAndLastRelease) {

@@ -287,8 +287,9 @@ int main(int argc, char** argv) {
   if (cold) {
     // The frame figures need no steady latency; only the clock's figures do.
     if (!bench::WaitForSteadyTimeline(recorder, sink, rate, false)) {
-      std::fprintf(stderr, "onset_timing: the recording's latency did not settle; "
-                           "the clock's figures will not hold, the frames' will\n");
+      std::fprintf(stderr,
+                   "onset_timing: the recording's latency did not settle; "
+                   "the clock's figures will not hold, the frames' will\n");
     }
     records = bench::PlayColdStarts(sink, steps.starts, *options.coldStarts, coldNotes, played);
     if (records.empty()) return Fail("the audio stream did not close as idle");
