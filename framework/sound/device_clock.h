@@ -6,12 +6,15 @@
 // wanted every frame up to the end of its last callback by that moment.
 //
 // The line is the lower edge of the takes: a take below it moves it down at
-// once. A take above it may only be late (a busy machine, a server that
-// gathers several requests); the line moves up only when the takes stay
-// above it by more than the steady jitter for a while at the device's pace,
-// as they do once a stalled device has taken up again on a later timeline.
-// A device that catches up after a late take comes back to the line by
-// itself, so its notes keep their spacing.
+// once, and it follows the earliest take of the last second up. A take above
+// it may only be late (a busy machine, a server that gathers requests), so
+// it moves up at once only where the device has changed: a take that comes
+// a stall's length late after takes on the line (the device took up again
+// on a later timeline: the notes passed over are dropped), or two late takes
+// as late as each other (a smaller quantum: the notes passed over are
+// caught up on, faster). A device that catches up after a take late by
+// less than a stall comes back to the line by itself, its notes' spacing
+// kept; after a later one its next takes bring the line back down.
 #include <array>
 #include <cstdint>
 
