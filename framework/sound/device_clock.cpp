@@ -100,13 +100,11 @@ void DeviceClock::Observe(std::int64_t frame, int frames, double now) {
   if (newTake) {
     refilling_ = false;
     if (paced_) Complete(take_);
-    take_ = {now, frame, end, now, frames};
+    take_ = {now, frame, end};
     if (paced_) TakeUpAgain();
   } else {
     take_.end = end;
   }
-  take_.lastStart = now;
-  take_.lastFrames = frames;
   if (paced_ && refilling_) {
     // The callbacks that refill a device that took up again come as fast as
     // they render, like the first ones of a stream: each frame is wanted as
@@ -160,7 +158,6 @@ void DeviceClock::JudgePace(std::int64_t frame, double now, bool afterOne) {
       // The take before the pace only marks where it began: the buffer
       // filled then, and says nothing of the jitter.
       kept_[0] = candidate_;
-      kept_[0].steady = false;
       kept_[0].counts = false;
       completed_ = 1;
       takeGap_ = now - candidate_.time;
@@ -193,11 +190,7 @@ double DeviceClock::TakeSpan(const Take& before, const Take& after) const {
 double DeviceClock::PaceTolerance() const { return 0.5 * longest_ * usPerFrame_ + kPaceJitterUs; }
 
 bool DeviceClock::AtPace(const Take& before, const Take& after) const {
-  // As far apart as the frames between them last, or a callback's length
-  // after the last callback of a take that refilled the device.
-  const double lastLength = before.lastFrames * usPerFrame_;
-  return std::abs(TakeSpan(before, after)) <= PaceTolerance() ||
-         std::abs(after.time - before.lastStart - lastLength) <= kPaceTolerance * lastLength;
+  return std::abs(TakeSpan(before, after)) <= PaceTolerance();
 }
 
 double DeviceClock::SteadyJitter() const {
@@ -209,25 +202,9 @@ double DeviceClock::SteadyJitter() const {
   for (std::int64_t k = last; k >= 0 && k > completed_ - kKept; --k) {
     const Take& take = kept_[k % kKept];
     if (take.time < since && last - k >= kRecentTakes) break;
-    if (take.counts) most = std::max(most, take.lateness + kLeastJitterUs);
+    if (take.counts) most = std::max(most, Lateness(take) + kLeastJitterUs);
   }
   return most;
-}
-
-double DeviceClock::SteadyTakeGap() const {
-  const std::int64_t last = completed_ - 1;
-  const double since = kept_[last % kKept].time - kRecentUs;
-  double gap = takeGap_;
-  bool found = false;
-  for (std::int64_t k = last; k > 0 && k > completed_ - kKept; --k) {
-    const Take& take = kept_[k % kKept];
-    if (take.time < since) break;
-    if (!take.steady) continue;
-    const double stretch = take.time - kept_[(k - 1) % kKept].time;
-    gap = found ? std::max(gap, stretch) : stretch;
-    found = true;
-  }
-  return gap;
 }
 
 double DeviceClock::LeastLatenessOfLately() const {
@@ -250,33 +227,25 @@ void DeviceClock::Complete(Take take) {
   const double lateness = Lateness(take);
   const double jitter = SteadyJitter();
   const bool late = lateness > jitter;
-  take.lateness = lateness;
   take.steady = !late;
   take.atPace = haveBefore && AtPace(before, take);
-  // A late take says how far the steady pattern strays only once the takes
-  // come back to the line: until then it may be the device moving on.
-  take.counts = !late;
+  take.counts = !late || take.atPace;
   kept_[completed_ % kKept] = take;
   ++completed_;
-  if (!late) {
-    for (std::int64_t k = completed_ - 1 - lateRun_; k < completed_ - 1; ++k) {
-      kept_[k % kKept].counts = kept_[k % kKept].atPace;
-    }
-  }
   lateRun_ = late ? lateRun_ + 1 : 0;
   if (take.steady) steadyTakeFrames_ = take.end - take.first;
-  if (lateRun_ >= 2 && std::abs(lateness - before.lateness) <= kFlatUs) {
+  if (lateRun_ >= 2 && std::abs(lateness - Lateness(before)) <= kFlatUs) {
     // Two late takes in a row, as late as each other: the device wants its
     // frames later than before (a smaller quantum, a timeline moved on). A
     // late take alone may be a busy machine, and a server whose requests
     // drift against our callbacks comes back a little earlier each take.
-    Rise(std::min(lateness, Lateness(before)));
+    Rise(lateness);
     lateRun_ = 0;
   }
   // Every take of the last second came above the line: the device is a
   // little slower than the line, and the line follows its lower edge up.
   if (const double least = LeastLatenessOfLately(); least > 0) Rise(least);
-  if (take.steady) takeGap_ = SteadyTakeGap();
+  if (take.steady && haveBefore) takeGap_ = take.time - before.time;
   ReadRate(take.end);
 }
 
@@ -308,17 +277,10 @@ void DeviceClock::ReadRate(std::int64_t end) {
     haveOrigin_ = true;
     originFrame_ = end;
     originTime_ = line;
-    rateReadFrame_ = end;
     return;
   }
-  // Read now and then: the line follows the lower edge of the takes by
-  // small rises, and a rate read after each would feed on them.
   const double frames = static_cast<double>(end - originFrame_);
-  if (frames * usPerFrame_ < kRateBaselineUs ||
-      static_cast<double>(end - rateReadFrame_) * usPerFrame_ < kRecentUs) {
-    return;
-  }
-  rateReadFrame_ = end;
+  if (frames * usPerFrame_ < kRateBaselineUs) return;
   usPerFrame_ = std::clamp((line - originTime_) / frames, nominalUsPerFrame_ * (1 - kMaxRateError),
                            nominalUsPerFrame_ * (1 + kMaxRateError));
   Anchor(end, line);

@@ -55,8 +55,8 @@ class DeviceClock {
   bool Paced() const { return paced_; }
   // The most frames a callback of this stream asked for.
   int LongestCallback() const { return longest_; }
-  // The longest time between two takes of the last second (µs): a frame may
-  // be rendered up to that long after its moment.
+  // The time between the last two takes on the line (µs): a frame may be
+  // rendered up to that long after its moment.
   double TakeGap() const { return takeGap_; }
 
  private:
@@ -64,10 +64,6 @@ class DeviceClock {
     double time = 0;
     std::int64_t first = 0;  // its first frame
     std::int64_t end = 0;    // the end of its last callback
-    double lastStart = 0;    // its last callback's start and frames
-    int lastFrames = 0;
-    // How far above the line it came, as the line stood then.
-    double lateness = 0;
     // On the line, within the steady jitter.
     bool steady = true;
     // At the device's pace after the take before it.
@@ -98,11 +94,8 @@ class DeviceClock {
   // How far from the frames between them two takes at the device's pace may come.
   double PaceTolerance() const;
   bool AtPace(const Take& before, const Take& after) const;
-  // How far above the line, as it stood, the takes of the last second came
-  // at most: a line that moved since does not make them late or early.
+  // How far above the line the takes of the last second came, at most.
   double SteadyJitter() const;
-  // The longest time between takes of the steady pattern in the last second.
-  double SteadyTakeGap() const;
   double LeastLatenessOfLately() const;
   void ReadRate(std::int64_t end);
 
@@ -137,7 +130,6 @@ class DeviceClock {
   bool haveOrigin_ = false;
   std::int64_t originFrame_ = 0;
   double originTime_ = 0;
-  std::int64_t rateReadFrame_ = 0;
   double pacedAt_ = 0;
   // What is left to catch up on of the last rise, from lagFrame_ on (µs).
   double lag_ = 0;

@@ -45,10 +45,8 @@ float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
   timeline_.AllowForTakeGap(clock_.TakeGap());
   // The device took up again on a later timeline: what it passed over is
   // gone, and so are the notes that would start right after what it still
-  // held from before, which plays late. (A longer callback than any before
-  // moves the moments too, but by design.)
-  const double grown = (clock_.LongestCallback() - nextLongest_) * clock_.FrameLength();
-  if (paced && wasPaced_ && clock_.TimeOf(streamFrames_) - grown > nextTime_ + kPassedOverUs) {
+  // held from before, which plays late.
+  if (paced && wasPaced_ && clock_.TimeOf(streamFrames_) > nextTime_ + kPassedOverUs) {
     dropBefore_ = clock_.TimeOf(streamFrames_) + kPassedOverUs;
   }
   float peak = 0;
@@ -59,10 +57,8 @@ float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
     if (intoBlock == 0) {
       const std::int64_t start = streamFrames_ + offset;
       const double startTime = clock_.TimeOf(start);
-      // Stale: long past the block's moment, or long past now where the
-      // line has yet to follow a device that stalled.
-      const double stale =
-          std::max(startTime, now - clock_.TakeGap()) - NoteTimeline::kStaleAfterUs;
+      // Stale: long past the block's moment.
+      const double stale = startTime - NoteTimeline::kStaleAfterUs;
       // While a thread is adding notes, they are taken at the next block.
       due_.clear();
       if (paced &&
@@ -86,7 +82,6 @@ float TimelineRenderer::Render(BlockSynth& synth, int frames, double now) {
   streamFrames_ += frames;
   wasPaced_ = paced;
   nextTime_ = clock_.TimeOf(streamFrames_);
-  nextLongest_ = clock_.LongestCallback();
   return peak;
 }
 

@@ -77,7 +77,6 @@ class TimelineRenderer {
   // Where the next callback's frames stood on the line after the last one.
   bool wasPaced_ = false;
   double nextTime_ = 0;
-  int nextLongest_ = 0;
   double dropBefore_ = -std::numeric_limits<double>::infinity();
   std::vector<TimedNote> due_;
   std::atomic<double> fadeStart_{std::numeric_limits<double>::infinity()};

@@ -343,6 +343,12 @@ std::vector<Case> Cases() {
        {{Kind::ProgramStall, 3e6, 300'000}},
        Judge::Stalls},
       {"the program stalls 2 s", twoPeriods, {{Kind::ProgramStall, 3e6, 2e6}}, Judge::Stalls, 7e6},
+      // Off its nominal rate, once the rate is read: the stall must not spoil it.
+      {"a device 0.3% fast, the program stalls 300 ms at 8 s",
+       offRate(0.003),
+       {{Kind::ProgramStall, 8e6, 300'000}},
+       Judge::Stalls,
+       14e6},
       // Several stalls, seconds apart.
       {"the server stalls 300 ms, then 100 ms 4 s later",
        twoPeriods,
@@ -368,6 +374,17 @@ std::vector<Case> Cases() {
        {{Kind::ServerStall, 3e6, 300'000}, {Kind::ProgramStall, 7e6, 100'000}},
        Judge::Stalls,
        10e6},
+      // A take late by less than a stall, then one soon after, as a busy
+      // server's is: the device never ran dry, so nothing moves.
+      {"takes of 1024 16 ms late now and then, each caught up",
+       {.take = 1024, .callback = 1024, .buffer = 2048},
+       {{Kind::LateTake, 3e6, 16'000},
+        {Kind::LateTake, 3.45e6, 16'000},
+        {Kind::LateTake, 3.9e6, 16'000},
+        {Kind::LateTake, 4.35e6, 16'000},
+        {Kind::LateTake, 4.8e6, 16'000},
+        {Kind::LateTake, 5.25e6, 16'000}},
+       Judge::OneDelay},
       // A take late, then quick ones until the device's own buffer is full.
       {"a take of 1024 100 ms late, then quick takes",
        bluetooth(1024),
