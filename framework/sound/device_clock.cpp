@@ -234,13 +234,17 @@ void DeviceClock::Complete(Take take) {
   ++completed_;
   lateRun_ = late ? lateRun_ + 1 : 0;
   if (take.steady) steadyTakeFrames_ = take.end - take.first;
-  if (lateRun_ >= 2 && std::abs(lateness - Lateness(before)) <= kFlatUs) {
-    // Two late takes in a row, as late as each other: the device wants its
-    // frames later than before (a smaller quantum, a timeline moved on). A
-    // late take alone may be a busy machine, and a server whose requests
+  if (lateRun_ >= 3) {
+    // Three late takes in a row, as late as each other: the device wants
+    // its frames later than before (a smaller quantum, a timeline moved on).
+    // A late take alone may be a busy machine, and a server whose requests
     // drift against our callbacks comes back a little earlier each take.
-    Rise(lateness);
-    lateRun_ = 0;
+    const Take& first = kept_[(completed_ - 3) % kKept];
+    if (std::abs(lateness - Lateness(before)) <= kFlatUs &&
+        std::abs(Lateness(before) - Lateness(first)) <= kFlatUs) {
+      Rise(lateness);
+      lateRun_ = 0;
+    }
   }
   // Every take of the last second came above the line: the device is a
   // little slower than the line, and the line follows its lower edge up.

@@ -407,6 +407,11 @@ TEST(Timeline, TakesALittleLateMoveTheDelayOnlyWhereTheDeviceMoved) {
   const std::vector<Case> cases = {
       {"late by 16 ms, caught up", {16'000, -12'000, -4'000}, 0},
       {"late by 4, 8 and 5 ms, caught up", {3'900, 4'600, -3'600, -4'900}, 0},
+      // A server whose requests drift against the callbacks: a tick late,
+      // then a little earlier each take, the first step barely.
+      {"late by 7 ms, then a little earlier each take",
+       {7'000, -200, -600, -500, -500, -500, -500, -500, -500, -500, -500, -500, -500, -500, -700},
+       0},
       {"moved 10 ms later", {10'000}, 10'000},
       {"re-timed 13 ms later", {6'900, 14'600, -8'100}, 13'400},
   };
