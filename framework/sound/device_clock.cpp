@@ -42,6 +42,7 @@ constexpr double kCatchUpLimitUs = 250'000;
 // the nominal one.
 constexpr double kRateOriginUs = 500'000;
 constexpr double kRateBaselineUs = 2e6;
+constexpr double kRateEveryUs = 1e6;
 constexpr double kMaxRateError = 0.005;
 }  // namespace
 
@@ -271,6 +272,10 @@ void DeviceClock::TakeUpAgain() {
   lag_ = 0;
   Shift(lateness);
   refilling_ = true;
+  // The rate is read anew from the line the device takes up: across a
+  // stall and its refill the line says nothing of it.
+  haveOrigin_ = false;
+  pacedAt_ = take_.time;
 }
 
 void DeviceClock::ReadRate(std::int64_t end) {
@@ -281,10 +286,17 @@ void DeviceClock::ReadRate(std::int64_t end) {
     haveOrigin_ = true;
     originFrame_ = end;
     originTime_ = line;
+    rateReadFrame_ = end;
     return;
   }
+  // Read now and then: the line follows the lower edge of the takes by
+  // small rises, and a rate read after each would feed on them.
   const double frames = static_cast<double>(end - originFrame_);
-  if (frames * usPerFrame_ < kRateBaselineUs) return;
+  if (frames * usPerFrame_ < kRateBaselineUs ||
+      static_cast<double>(end - rateReadFrame_) * usPerFrame_ < kRateEveryUs) {
+    return;
+  }
+  rateReadFrame_ = end;
   usPerFrame_ = std::clamp((line - originTime_) / frames, nominalUsPerFrame_ * (1 - kMaxRateError),
                            nominalUsPerFrame_ * (1 + kMaxRateError));
   Anchor(end, line);

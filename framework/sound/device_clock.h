@@ -130,6 +130,7 @@ class DeviceClock {
   bool haveOrigin_ = false;
   std::int64_t originFrame_ = 0;
   double originTime_ = 0;
+  std::int64_t rateReadFrame_ = 0;
   double pacedAt_ = 0;
   // What is left to catch up on of the last rise, from lagFrame_ on (µs).
   double lag_ = 0;
