@@ -135,8 +135,7 @@ void DeviceClock::Rise(double by) {
 }
 
 double DeviceClock::LagAt(std::int64_t frame) const {
-  const double caught =
-      static_cast<double>(frame - lagFrame_) * usPerFrame_ * DeviceClock::kCatchUpSpeed;
+  const double caught = static_cast<double>(frame - lagFrame_) * usPerFrame_ * kCatchUpSpeed;
   return std::max(0.0, lag_ - std::max(0.0, caught));
 }
 
@@ -228,13 +227,11 @@ void DeviceClock::Complete(Take take) {
   const double lateness = Lateness(take);
   const double jitter = SteadyJitter();
   const bool late = lateness > jitter;
-  take.steady = !late;
-  take.atPace = haveBefore && AtPace(before, take);
-  take.counts = !late || take.atPace;
+  take.counts = !late || (haveBefore && AtPace(before, take));
   kept_[completed_ % kKept] = take;
   ++completed_;
   lateRun_ = late ? lateRun_ + 1 : 0;
-  if (take.steady) steadyTakeFrames_ = take.end - take.first;
+  if (!late) steadyTakeFrames_ = take.end - take.first;
   if (lateRun_ >= 3) {
     // Three late takes in a row, as late as each other: the device wants
     // its frames later than before (a smaller quantum, a timeline moved on).
@@ -250,7 +247,7 @@ void DeviceClock::Complete(Take take) {
   // Every take of the last second came above the line: the device is a
   // little slower than the line, and the line follows its lower edge up.
   if (const double least = LeastLatenessOfLately(); least > 0) Rise(least);
-  if (take.steady && haveBefore) takeGap_ = take.time - before.time;
+  if (!late && haveBefore) takeGap_ = take.time - before.time;
   ReadRate(take.end);
 }
 

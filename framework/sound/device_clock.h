@@ -10,9 +10,9 @@
 // it may only be late (a busy machine, a server that gathers requests), so
 // it moves up at once only where the device has changed: a take that comes
 // a stall's length late after takes on the line (the device took up again
-// on a later timeline: the notes passed over are dropped), or two late takes
-// as late as each other (a smaller quantum: the notes passed over are
-// caught up on, faster). A device that catches up after a take late by
+// on a later timeline: the notes passed over are dropped), or three late
+// takes as late as each other (a smaller quantum: the notes passed over
+// are caught up on, faster). A device that catches up after a take late by
 // less than a stall comes back to the line by itself, its notes' spacing
 // kept; after a later one its next takes bring the line back down.
 #include <array>
@@ -64,10 +64,6 @@ class DeviceClock {
     double time = 0;
     std::int64_t first = 0;  // its first frame
     std::int64_t end = 0;    // the end of its last callback
-    // On the line, within the steady jitter.
-    bool steady = true;
-    // At the device's pace after the take before it.
-    bool atPace = true;
     // Says how far above the line takes of the steady pattern come: not a
     // take of a stall, nor one that came late and off the pace.
     bool counts = true;
