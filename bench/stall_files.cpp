@@ -29,6 +29,20 @@ std::optional<std::vector<std::vector<double>>> ReadCsv(const std::string& path)
   return rows;
 }
 
+// Each line after the header made into a T; nullopt where a line has not
+// `fields` numbers (0: any number but none).
+template <typename T, typename Make>
+std::optional<std::vector<T>> ReadRows(const std::string& path, std::size_t fields, Make make) {
+  const auto rows = ReadCsv(path);
+  if (!rows) return std::nullopt;
+  std::vector<T> made;
+  for (const auto& row : *rows) {
+    if (fields == 0 ? row.empty() : row.size() != fields) return std::nullopt;
+    made.push_back(make(row));
+  }
+  return made;
+}
+
 }  // namespace
 
 std::optional<std::vector<std::int16_t>> ReadSamples(const std::string& path) {
@@ -44,36 +58,19 @@ std::optional<std::vector<std::int16_t>> ReadSamples(const std::string& path) {
 }
 
 std::optional<std::vector<ReadStamp>> ReadStamps(const std::string& path) {
-  const auto rows = ReadCsv(path);
-  if (!rows) return std::nullopt;
-  std::vector<ReadStamp> stamps;
-  for (const auto& row : *rows) {
-    if (row.size() != 4) return std::nullopt;
-    stamps.push_back({static_cast<std::int64_t>(row[0]), row[1], row[2], row[3] != 0});
-  }
-  return stamps;
+  return ReadRows<ReadStamp>(path, 4, [](const std::vector<double>& row) {
+    return ReadStamp{static_cast<std::int64_t>(row[0]), row[1], row[2], row[3] != 0};
+  });
 }
 
 std::optional<std::vector<double>> ReadCalls(const std::string& path) {
-  const auto rows = ReadCsv(path);
-  if (!rows) return std::nullopt;
-  std::vector<double> calls;
-  for (const auto& row : *rows) {
-    if (row.empty()) return std::nullopt;
-    calls.push_back(row[0]);
-  }
-  return calls;
+  return ReadRows<double>(path, 0, [](const std::vector<double>& row) { return row[0]; });
 }
 
 std::optional<std::vector<SentStall>> ReadSentStalls(const std::string& path) {
-  const auto rows = ReadCsv(path);
-  if (!rows) return std::nullopt;
-  std::vector<SentStall> stalls;
-  for (const auto& row : *rows) {
-    if (row.size() != 7) return std::nullopt;
-    stalls.push_back({row[4], row[5]});
-  }
-  return stalls;
+  return ReadRows<SentStall>(path, 7, [](const std::vector<double>& row) {
+    return SentStall{row[4], row[5]};
+  });
 }
 
 }  // namespace bench
